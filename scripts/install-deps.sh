@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package Pressling needs to build, test and benchmark.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git ca-certificates
+  libxml2-dev          # streaming XML parsing
+  libcurl4-openssl-dev # downloads
+  liburiparser-dev     # URL parsing
+  libicu-dev           # dates, normalisation, case folding
+  nlohmann-json3-dev   # JSON coding
+  libfmt-dev           # text formatting
+  libcpp-httplib-dev   # loopback HTTP servers in the tests
+  libgtest-dev libgmock-dev
+  tzdata               # time zones for the date tests
+  libbenchmark-dev
+  python3 python3-feedparser # end-to-end comparison in bench/
+  hyperfine
+)
+
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=()
+else
+  sudo=(sudo)
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update
+"${sudo[@]}" apt-get install -y --no-install-recommends "${packages[@]}"

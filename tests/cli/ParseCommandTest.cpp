@@ -1,0 +1,168 @@
+// `pressling-cli parse` as a script sees it: one JSON object on stdout and an exit status.
+
+#include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace pressling {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+    Json json() const { return Json::parse(out); }
+};
+
+std::string quoted(std::string_view text) {
+    std::string result = "'";
+    for (char c : text) {
+        if (c == '\'') result += "'\\''"; else result += c;
+    }
+    return result + "'";
+}
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Run cli(std::initializer_list<std::string_view> arguments) {
+    test::TemporaryDirectory folder;
+    std::string command = quoted(PRESSLING_CLI);
+    for (auto argument : arguments) command += " " + quoted(argument);
+    command += " >" + quoted((folder.path() / "out").string()) + " 2>" +
+               quoted((folder.path() / "err").string());
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder.path() / "out"),
+            slurp(folder.path() / "err")};
+}
+
+const std::string kFeed = R"(<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Notes</title><description>About notes</description>
+<item><title>First</title><link>https://example.org/1</link><description>&lt;p&gt;One&lt;/p&gt;</description>
+<pubDate>Tue, 10 Jun 2003 04:00:00 +0200</pubDate></item>
+<item><title>Second</title><guid>g-2</guid><description>Two</description>
+<dc:date>2003-06-11T00:00:00.5Z</dc:date></item>
+</channel></rss>)";
+
+TEST(ParseCommand, PrintsFeedAndArticlesFromAFile) {
+    test::TemporaryDirectory folder;
+    const auto file = folder.write("my feed.xml", kFeed);
+    const Run run = cli({"parse", file.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string blogLink = "file://" + folder.path().string() + "/my%20feed.xml";
+    const Json expected = {
+        {"feed", {{"title", "Notes"}, {"description", "About notes"}}},
+        {"articles",
+         {{{"title", "First"},
+           {"description", "<p>One</p>"},
+           {"web", "Notes"},
+           {"blogLink", blogLink},
+           {"link", "https://example.org/1"},
+           {"pubDate", "2003-06-10T02:00:00.000Z"}},
+          {{"title", "Second"},
+           {"description", "Two"},
+           {"web", "Notes"},
+           {"blogLink", blogLink},
+           {"link", "g-2"},
+           {"pubDate", "2003-06-11T00:00:00.500Z"}}}}};
+    EXPECT_EQ(run.json(), expected);
+    // Exactly one object on one line, keys in the documented order.
+    EXPECT_EQ(run.out, expected.dump() + "\n");
+}
+
+TEST(ParseCommand, UrlOptionNamesTheSource) {
+    test::TemporaryDirectory folder;
+    const Run run = cli({"parse", "--url", "https://example.org/feed", folder.write("f.xml", kFeed).string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json()["articles"][1]["blogLink"], "https://example.org/feed");
+}
+
+TEST(ParseCommand, DownloadsHttpSources) {
+    test::LoopbackServer server;
+    server.serve("/feed", {.body = kFeed, .contentType = "application/rss+xml"});
+    const Run run = cli({"parse", server.url("/feed")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.json()["articles"][0]["blogLink"], server.url("/feed"));
+    EXPECT_EQ(run.json()["articles"].size(), 2u);
+
+    const Run named = cli({"parse", "--url=https://example.org/x", server.url("/feed")});
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.json()["articles"][0]["blogLink"], "https://example.org/x");
+}
+
+TEST(ParseCommand, CheckingModeReportsTheVerdictAndAlwaysSucceeds) {
+    test::TemporaryDirectory folder;
+    Run run = cli({"parse", "--check", folder.write("feed.xml", kFeed).string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, R"({"valid":true,"title":"Notes","description":"About notes"})" "\n");
+
+    run = cli({"parse", "--check", folder.write("page.html", "<html><body>Hello<br></body></html>").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, R"({"valid":false,"title":null,"description":null})" "\n");
+}
+
+TEST(ParseCommand, FailuresPrintAnErrorObject) {
+    test::LoopbackServer server;
+    server.serve("/gone", {.status = 404, .body = "<html>gone</html>"});
+    test::TemporaryDirectory folder;
+
+    struct Failure {
+        std::string source;
+        std::string mentions;
+    };
+    const Failure failures[] = {
+        {server.url("/gone"), "404"},
+        {folder.write("broken.xml", "<rss>\n<channel>\n</rss>").string(), "line 3"},
+        {(folder.path() / "missing.xml").string(), "missing.xml"},
+        {"ftp://example.org/feed.xml", "ftp://example.org/feed.xml"},
+    };
+    for (const auto& failure : failures) {
+        const Run run = cli({"parse", failure.source});
+        EXPECT_EQ(run.status, 1) << failure.source;
+        const Json json = run.json();
+        ASSERT_EQ(json.size(), 1u) << run.out;
+        EXPECT_NE(json["error"].get<std::string>().find(failure.mentions), std::string::npos)
+            << run.out;
+    }
+}
+
+TEST(ParseCommand, WrongArgumentsPrintUsageAndExitTwo) {
+    const std::vector<std::vector<std::string_view>> wrong = {
+        {"parse"},
+        {"parse", "a.xml", "b.xml"},
+        {"parse", "--verbose", "a.xml"},
+        {"parse", "a.xml", "--url"},
+        {"parse", "--url", "not a url", "a.xml"},
+        {"frobnicate"},
+        {},
+    };
+    for (const auto& arguments : wrong) {
+        test::TemporaryDirectory folder;
+        std::string command = quoted(PRESSLING_CLI);
+        for (auto argument : arguments) command += " " + quoted(argument);
+        command += " >" + quoted((folder.path() / "out").string()) + " 2>" +
+                   quoted((folder.path() / "err").string());
+        const int raw = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(raw), 2) << command;
+        EXPECT_EQ(slurp(folder.path() / "out"), "") << command;
+        EXPECT_NE(slurp(folder.path() / "err").find("usage: pressling-cli"), std::string::npos)
+            << command;
+    }
+}
+
+}  // namespace
+}  // namespace pressling

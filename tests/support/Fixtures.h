@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pressling::test {
+
+// The bytes of tests/<layer>/data/<name>. Fails the current test if the file is missing.
+std::string readFixture(std::string_view layer, std::string_view name);
+std::filesystem::path fixturePath(std::string_view layer, std::string_view name);
+
+// A fresh folder under the system's temporary folder, removed with everything in it when the
+// object goes away. Never the user's data.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory();
+    ~TemporaryDirectory();
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes content to path()/name and returns the full path.
+    std::filesystem::path write(std::string_view name, std::string_view content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace pressling::test
