@@ -33,6 +33,8 @@ struct Readable {
     Date expected;
 };
 
+void PrintTo(const Readable& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class FeedDateReads : public testing::TestWithParam<Readable> {};
 
 TEST_P(FeedDateReads, TheInstantWritten) {

@@ -141,17 +141,25 @@ TEST(RSSParserFeedTitle, NoTitleAnywhereGivesNone) {
 }
 
 TEST(RSSParserDescription, AChannelWithoutOneTakesTheFirstItemsWhichFallsBack) {
-    const std::string link = "<link>http://example.org/a</link><pubDate>Tue, 10 Jun 2003 04:00:00 +0000</pubDate>";
-    auto parsed = parseDocument(rss(item("A", "<description>first</description><summary>s</summary>" + link) +
-                                        item("B", "<description>only</description>" + link) +
-                                        item("C", "<description>third</description>" + link),
-                                    "<title>Feed</title>"));
+    const std::string rest =
+        "<link>http://example.org/a</link><pubDate>Tue, 10 Jun 2003 04:00:00 +0000</pubDate>";
+    auto parsed = parseDocument(
+        rss(item("A", "<description>first</description><summary>s</summary>" + rest) +
+                item("B", "<description>second</description>" + rest),
+            "<title>Feed</title>"));
     ASSERT_TRUE(parsed.outcome.has_value());
     EXPECT_EQ(parsed.parser->desc(), "first");
     ASSERT_EQ(parsed.outcome->size(), 2u);
-    EXPECT_EQ((*parsed.outcome)[0].title, "A");
     EXPECT_EQ((*parsed.outcome)[0].description, "s");
-    EXPECT_EQ((*parsed.outcome)[1].title, "C");
+    EXPECT_EQ((*parsed.outcome)[1].description, "second");
+
+    // With nothing to fall back on, the first item is lost.
+    parsed = parseDocument(rss(item("A", "<description>first</description>" + rest) +
+                                   item("B", "<description>second</description>" + rest),
+                               "<title>Feed</title>"));
+    ASSERT_TRUE(parsed.outcome.has_value());
+    ASSERT_EQ(parsed.outcome->size(), 1u);
+    EXPECT_EQ((*parsed.outcome)[0].title, "B");
 }
 
 TEST(RSSParserDescription, PresentButEmptyDoesNotFallBack) {
@@ -174,6 +182,8 @@ struct LinkCase {
     const char* elements;
     const char* expected;  // nullptr: the entry is skipped
 };
+
+void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.elements; }
 
 class RSSParserLink : public testing::TestWithParam<LinkCase> {};
 

@@ -13,6 +13,8 @@ struct UrlCase {
     const char* scheme;
 };
 
+void PrintTo(const UrlCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class UrlParse : public testing::TestWithParam<UrlCase> {};
 
 TEST_P(UrlParse, FollowsRfc3986) {

@@ -149,6 +149,8 @@ struct Broken {
     int line;
 };
 
+void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
+
 class XmlEventParserBroken : public testing::TestWithParam<Broken> {};
 
 TEST_P(XmlEventParserBroken, FailsWithTheParsersMessage) {
@@ -157,7 +159,9 @@ TEST_P(XmlEventParserBroken, FailsWithTheParsersMessage) {
     ASSERT_FALSE(outcome.has_value());
     EXPECT_FALSE(outcome.error().stoppedByHandler);
     EXPECT_FALSE(outcome.error().message.empty());
-    if (GetParam().line > 0) EXPECT_EQ(outcome.error().line, GetParam().line);
+    if (GetParam().line > 0) {
+        EXPECT_EQ(outcome.error().line, GetParam().line);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
