@@ -75,12 +75,31 @@ std::optional<std::string> prepared(std::string_view text) {
     return std::nullopt;
 }
 
+// Whether pattern i could read text at all, judged by the literals and names it requires. ICU
+// takes several microseconds to find out that a pattern does not fit; skipping the patterns
+// that cannot changes no answer and halves the cost of the commonest Atom dates.
+bool mayFit(std::size_t pattern, std::string_view text) {
+    const bool startsWithName = isLetter(text.front());
+    switch (pattern) {
+        case 0:
+        case 1:
+            return startsWithName;
+        case 2:
+            return !startsWithName && text.find('.') != std::string_view::npos;
+        case 3:
+            return !startsWithName && text.find('/') != std::string_view::npos;
+        default:
+            return !startsWithName && text.find_first_of("Tt") != std::string_view::npos;
+    }
+}
+
 }  // namespace
 
 std::optional<Date> parseFeedDate(std::string_view text) {
     const auto candidate = prepared(text);
     if (!candidate) return std::nullopt;
     for (std::size_t i = 0; i < kPatterns.size(); ++i) {
+        if (!mayFit(i, *candidate)) continue;
         if (auto date = formatter(i).parse(*candidate)) return date;
     }
     return std::nullopt;

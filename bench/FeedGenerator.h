@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pressling::bench {
+
+enum class FeedFormat { rss, atom };
+
+// "rss" or "atom".
+std::optional<FeedFormat> feedFormatNamed(std::string_view name);
+
+struct GeneratedFeed {
+    std::string document;
+    std::size_t entryCount = 0;
+};
+
+// Writes synthetic but realistic feed documents for the benchmarks: a blog-like channel with a
+// title, description or subtitle and a few elements the parser ignores, then entries with a
+// title, a link, a guid or id, a date and a 2-4 KB HTML body, either escaped (&lt;p&gt;) or in
+// a CDATA section. Some of the text is non-ASCII (é, —, 日本). RSS dates are RFC 822, with a
+// numeric zone or "GMT"; Atom dates are ISO 8601 with "Z" or an offset.
+//
+// Output depends only on the seed, the format and the target size, never on the platform or on
+// earlier calls: the standard library's distributions are avoided on purpose, since their
+// results differ between implementations.
+class FeedGenerator {
+public:
+    static constexpr std::uint64_t kDefaultSeed = 0x2003'0610'0400'0000ULL;
+
+    explicit FeedGenerator(std::uint64_t seed = kDefaultSeed) : seed_(seed) {}
+
+    // A complete, well-formed UTF-8 document. Entries are added while the document is shorter
+    // than targetBytes, so it ends up a few kilobytes past it (at least one entry always).
+    GeneratedFeed generate(FeedFormat format, std::size_t targetBytes) const;
+
+private:
+    std::uint64_t seed_;
+};
+
+}  // namespace pressling::bench
