@@ -1,0 +1,180 @@
+#include "store/ArticleOperations.h"
+
+#include "platform/KeyValueStore.h"
+#include "store/ArticleStore.h"
+#include "store/PersistentContainer.h"
+#include "subscriptions/StoredWebs.h"
+
+#include <fmt/format.h>
+#include <unicode/bytestream.h>
+#include <unicode/normalizer2.h>
+#include <unicode/stringpiece.h>
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <set>
+#include <unordered_set>
+
+namespace pressling {
+namespace {
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Titles and URLs compare by canonical equivalence: equal NFC forms. ASCII is its own NFC,
+// which spares ICU for nearly every text. Should ICU fail, the bytes stand for themselves.
+std::string nfc(std::string_view text) {
+    if (isAscii(text)) return std::string(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* normalizer = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return std::string(text);
+    std::string result;
+    icu::StringByteSink<std::string> sink(&result, int32_t(text.size()));
+    normalizer->normalizeUTF8(0, icu::StringPiece(text.data(), int32_t(text.size())), sink, nullptr,
+                              status);
+    if (U_FAILURE(status)) return std::string(text);
+    return result;
+}
+
+}  // namespace
+
+std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles) {
+    if (articles.empty()) return {};  // not even the store is opened
+    return saveArticles(articles, persistentContainer());
+}
+
+std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles,
+                                             ArticleStore& store) {
+    if (articles.empty()) return {};
+    const Article& first = articles.front();
+    auto fetched = store.fetch(ArticlePredicate::group(first.blogLink, first.web));
+    if (!fetched) return std::unexpected(std::move(fetched.error()));
+    std::vector<BlogPost>& group = *fetched;
+
+    std::unordered_set<std::string> titles;
+    std::unordered_set<std::string> links;
+    for (const BlogPost& post : group) {
+        if (post.title) titles.insert(nfc(*post.title));
+        if (post.link) links.insert(post.link->absoluteString());
+    }
+    for (const Article& article : articles) {
+        std::string title = nfc(article.title);
+        const std::string& link = article.link.absoluteString();
+        if (titles.contains(title) || links.contains(link)) continue;
+        group.push_back(store.insert(BlogPost{
+            .objectID = 0,
+            .blogLink = article.blogLink,
+            .desc = article.description,
+            .link = article.link,
+            .pubDate = article.pubDate,
+            .sectionDate = makeSectionDate(article.pubDate),
+            .title = article.title,
+            .web = article.web,
+        }));
+        titles.insert(std::move(title));
+        links.insert(link);
+    }
+
+    if (group.size() > kArticlesKeptPerFeed) {
+        const Date now = std::chrono::time_point_cast<std::chrono::milliseconds>(
+            std::chrono::system_clock::now());
+        std::stable_sort(group.begin(), group.end(), [now](const BlogPost& a, const BlogPost& b) {
+            return a.pubDate.value_or(now) > b.pubDate.value_or(now);
+        });
+        // A post inserted above and cut here is dropped from the context and never lands.
+        for (std::size_t i = kArticlesKeptPerFeed; i < group.size(); ++i) {
+            store.deleteObject(group[i]);
+        }
+    }
+    return store.save();
+}
+
+std::string makeSectionDate(Date date) {
+    const std::time_t seconds =
+        std::time_t(std::chrono::floor<std::chrono::seconds>(date.time_since_epoch()).count());
+    // localtime_r need not look at TZ again; tzset makes it, so the device's zone is the
+    // current one.
+    ::tzset();
+    std::tm local{};
+    if (::localtime_r(&seconds, &local) == nullptr) {
+        // A date beyond what the calendar can convert: every component counts as 0.
+        return "0-00-00";
+    }
+    return fmt::format("{}-{:02d}-{:02d}", std::int64_t{local.tm_year} + 1900, local.tm_mon + 1,
+                       local.tm_mday);
+}
+
+std::expected<void, StoreError> deleteArticles(std::string_view text) {
+    return deleteArticles(text, persistentContainer());
+}
+
+std::expected<void, StoreError> deleteArticles(std::string_view text, ArticleStore& store) {
+    auto deleted = store.batchDelete(ArticlePredicate::group(std::string(text), std::string(text)));
+    if (!deleted) return std::unexpected(std::move(deleted.error()));
+    return {};
+}
+
+std::expected<void, StoreError> cleanUpArticles() {
+    return cleanUpArticles(persistentContainer(), KeyValueStore::defaultStore());
+}
+
+std::expected<void, StoreError> cleanUpArticles(ArticleStore& store) {
+    return cleanUpArticles(store, KeyValueStore::defaultStore());
+}
+
+std::expected<void, StoreError> cleanUpArticles(ArticleStore& store, KeyValueStore& subscriptions) {
+    auto sources = store.fetchFeedSources();
+    if (!sources) return std::unexpected(std::move(sources.error()));
+
+    // loadWebs would read an unreadable list as an empty one, and an empty list means "delete
+    // everything": read it here, where the difference can be told.
+    auto stored = subscriptions.dataForKey(kStoredWebsKey);
+    if (!stored) {
+        return std::unexpected(StoreError{
+            StoreError::Kind::fetchFailed,
+            fmt::format("cannot read the subscription list, so no article was cleaned up: {}",
+                        stored.error().message)});
+    }
+    std::vector<Web> webs;
+    if (*stored) {
+        auto decoded = decodeWebs(**stored);
+        if (!decoded) {
+            return std::unexpected(StoreError{
+                StoreError::Kind::fetchFailed,
+                fmt::format("{}: the subscription list under \"{}\" cannot be decoded, so no "
+                            "article was cleaned up",
+                            subscriptions.file().string(), kStoredWebsKey)});
+        }
+        webs = std::move(*decoded);
+    }
+
+    std::unordered_set<std::string> subscribed;
+    for (const Web& web : webs) subscribed.insert(nfc(web.url));
+    std::set<std::string> unsubscribed;
+    bool withoutBlogLink = false;
+    for (const auto& source : *sources) {
+        if (!source.blogLink) {
+            withoutBlogLink = true;
+        } else if (!subscribed.contains(nfc(*source.blogLink))) {
+            unsubscribed.insert(*source.blogLink);
+        }
+    }
+    for (const std::string& blogLink : unsubscribed) {
+        auto deleted = store.batchDelete(ArticlePredicate::feed(blogLink));
+        if (!deleted) return std::unexpected(std::move(deleted.error()));
+    }
+    if (withoutBlogLink) {
+        ArticlePredicate missing;
+        missing.blogLinkMissing = true;
+        auto deleted = store.batchDelete(missing);
+        if (!deleted) return std::unexpected(std::move(deleted.error()));
+    }
+    return {};
+}
+
+}  // namespace pressling

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "feedparse/Article.h"
+#include "platform/Date.h"
+#include "store/StoreError.h"
+
+#include <cstddef>
+#include <expected>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pressling {
+
+class ArticleStore;
+class KeyValueStore;
+
+// The article store's operations, as the refresh, the add and remove flows and the shell use
+// them. Main thread only: they work in the store's view context. Each has an overload on an
+// explicit store, for tests and tools; the others use persistentContainer().
+
+// How many articles a feed group keeps after saveArticles.
+inline constexpr std::size_t kArticlesKeptPerFeed = 20;
+
+// Stores one feed's parsed entries (in document order): skips duplicates (an entry whose title
+// equals, up to canonical equivalence, or whose link equals (same URL text) that of an article
+// of the feed group — blogLink equal to the first entry's blogLink, or web equal to its web —
+// including entries inserted before it in this call; a stored article without link is matched
+// by title only, one without title by link only), then keeps only the kArticlesKeptPerFeed
+// newest of the group (by pubDate; one without pubDate counts as now; equal dates keep the
+// group's order, the newest-first fetch then the new entries), then saves.
+//
+// An empty list does nothing at all: no fetch, no save. A failed fetch of the group
+// (Kind::fetchFailed) is returned and nothing is inserted. A failed save (Kind::saveFailed)
+// is returned and leaves the inserts and deletions pending for the next save. A list where
+// every entry is a duplicate and the group is within its cap saves nothing and announces
+// nothing.
+std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles);
+std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles,
+                                             ArticleStore& store);
+
+// "2021-03-07": the day of date in the device's current calendar and time zone, read afresh
+// at every call (a change of TZ is followed); the year without leading zeros, month and day
+// with two digits. Any thread.
+std::string makeSectionDate(Date date);
+
+// Deletes, straight in the store, every article whose blogLink or web equals text: removing a
+// feed by its URL also removes another feed's articles whose web is that same text. Objects
+// the context already holds are not refreshed, and no change is announced. Fails with
+// Kind::deleteFailed, and then nothing was deleted.
+std::expected<void, StoreError> deleteArticles(std::string_view text);
+std::expected<void, StoreError> deleteArticles(std::string_view text, ArticleStore& store);
+
+// Removes the articles of feeds that are no longer subscribed, run at every window activation.
+//
+// The rule: an article stays exactly when its blogLink is the URL of a current subscription
+// (URLs compared as text, up to canonical equivalence). A subscription's title plays no part,
+// so a feed whose document title differs from its subscription's title, and an untitled feed
+// whose articles carry web "Web", keep their articles. Articles without blogLink (written by
+// others) belong to no subscription and go. An older rule also deleted articles whose web
+// named no subscription; restricted, as it must be, to articles whose blogLink is not
+// subscribed, it removes nothing the rule above keeps.
+//
+// Reads the stored (blogLink, web) pairs from an index, then the subscription list, then
+// deletes per unsubscribed blogLink, like deleteArticles (straight in the store, not
+// announced). The first error stops it and is returned: Kind::fetchFailed when the stored
+// pairs or the subscription list cannot be read (a list that is there but cannot be decoded
+// counts as unreadable: nothing is deleted on the strength of a list that could not be read;
+// a missing list is an empty one and every article goes), Kind::deleteFailed for a delete.
+std::expected<void, StoreError> cleanUpArticles();
+std::expected<void, StoreError> cleanUpArticles(ArticleStore& store);
+std::expected<void, StoreError> cleanUpArticles(ArticleStore& store, KeyValueStore& subscriptions);
+
+}  // namespace pressling

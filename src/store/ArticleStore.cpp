@@ -1,0 +1,689 @@
+#include "store/ArticleStore.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/Sqlite.h"
+
+#include <fmt/format.h>
+#include <sqlite3.h>
+#include <string.h>
+#include <unicode/normalizer2.h>
+#include <unicode/stringpiece.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cassert>
+#include <limits>
+#include <thread>
+#include <variant>
+
+namespace pressling {
+namespace {
+
+// The schema of version 1. The seven attributes are the article; the rest serves the queries.
+//
+// - id is AUTOINCREMENT so that an id is never handed out twice: a deletion pending in the
+//   context names its row by id, and must not hit a newer row that reused it.
+// - sortKey is pubDate with "none" as the smallest value, so that the newest-first order
+//   (sortKey DESC, id DESC) is a plain index order and keyset paging can compare row values.
+// - BlogPostSearch keeps the case-folded title, desc and web apart from the rows, so a search
+//   reads only the folded text and the list's queries never read it.
+constexpr std::string_view kSchema = R"sql(
+CREATE TABLE BlogPost (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    blogLink TEXT,
+    desc TEXT,
+    link TEXT,
+    pubDate INTEGER,
+    sectionDate TEXT,
+    title TEXT,
+    web TEXT,
+    sortKey INTEGER GENERATED ALWAYS AS (ifnull(pubDate, -9223372036854775808)) VIRTUAL
+);
+CREATE INDEX BlogPost_blogLink ON BlogPost (blogLink, web);
+CREATE INDEX BlogPost_web ON BlogPost (web);
+CREATE INDEX BlogPost_pubDate ON BlogPost (sortKey);
+CREATE INDEX BlogPost_section ON BlogPost (sectionDate, sortKey);
+CREATE TABLE BlogPostSearch (
+    id INTEGER PRIMARY KEY,
+    title TEXT NOT NULL,
+    desc TEXT NOT NULL,
+    web TEXT NOT NULL
+);
+CREATE TRIGGER BlogPost_deleteSearch AFTER DELETE ON BlogPost BEGIN
+    DELETE FROM BlogPostSearch WHERE id = old.id;
+END;
+PRAGMA user_version = 1;
+)sql";
+
+constexpr std::string_view kColumns = "id, blogLink, desc, link, pubDate, sectionDate, title, web";
+constexpr std::string_view kNewestFirst = " ORDER BY sortKey DESC, id DESC";
+
+constexpr std::int64_t kNoDateSortKey = std::numeric_limits<std::int64_t>::min();
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The form search compares: full Unicode case folding between NFD and NFC, so that texts
+// equal up to case and canonical equivalence fold to the same bytes, and a substring of the
+// folded text is a substring of the text up to case. ASCII text folds by itself.
+std::string foldForSearch(std::string_view text) {
+    if (isAscii(text)) {
+        std::string folded(text);
+        for (char& c : folded) {
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        }
+        return folded;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return std::string(text);
+    const auto source =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), int32_t(text.size())));
+    icu::UnicodeString decomposed = nfd->normalize(source, status);
+    decomposed.foldCase(U_FOLD_CASE_DEFAULT);
+    const icu::UnicodeString composed = nfc->normalize(decomposed, status);
+    if (U_FAILURE(status)) return std::string(text);
+    std::string folded;
+    composed.toUTF8String(folded);
+    return folded;
+}
+
+std::string foldOptionalForSearch(const std::optional<std::string>& text) {
+    return text ? foldForSearch(*text) : std::string();
+}
+
+// How a search condition reaches BlogPostSearch. A query over the whole table reads the
+// folded texts once, in order; a query confined to a few rows (one section of the list)
+// looks up the folded texts of just those rows.
+enum class SearchPlan { scanAll, probeEachRow };
+
+using Argument = std::variant<std::int64_t, std::string>;
+
+// A statement being put together: SQL text and the arguments of its '?' in order.
+struct Query {
+    std::string sql;
+    std::vector<Argument> arguments;
+    bool hasWhere = false;
+
+    explicit Query(std::string text) : sql(std::move(text)) {}
+
+    void where(std::string_view condition) {
+        sql += hasWhere ? " AND " : " WHERE ";
+        sql += condition;
+        hasWhere = true;
+    }
+
+    void addPredicate(const ArticlePredicate& predicate, SearchPlan plan) {
+        if (predicate.feedGroup) {
+            where("(blogLink = ? OR web = ?)");
+            arguments.emplace_back(predicate.feedGroup->blogLink);
+            arguments.emplace_back(predicate.feedGroup->web);
+        }
+        if (predicate.blogLinkEquals) {
+            where("blogLink = ?");
+            arguments.emplace_back(*predicate.blogLinkEquals);
+        }
+        if (predicate.blogLinkMissing) where("blogLink IS NULL");
+        if (predicate.search && !predicate.search->empty()) {
+            if (plan == SearchPlan::scanAll) {
+                // The unary + keeps SQLite from fetching each match by id (a B-tree descent
+                // into the big table per match): the ids found become a set that the scan of
+                // an index, or of the feed's rows, checks instead.
+                where(
+                    "+BlogPost.id IN (SELECT id FROM BlogPostSearch WHERE contains_text(title, ?) "
+                    "OR contains_text(desc, ?) OR contains_text(web, ?))");
+            } else {
+                where(
+                    "EXISTS (SELECT 1 FROM BlogPostSearch s WHERE s.id = BlogPost.id AND "
+                    "(contains_text(s.title, ?) OR contains_text(s.desc, ?) OR "
+                    "contains_text(s.web, ?)))");
+            }
+            const std::string needle = foldForSearch(*predicate.search);
+            for (int i = 0; i < 3; ++i) arguments.emplace_back(needle);
+        }
+    }
+
+    void addSection(const std::string& section) {
+        if (section.empty()) {
+            where("(sectionDate IS NULL OR sectionDate = '')");
+        } else {
+            where("sectionDate = ?");
+            arguments.emplace_back(section);
+        }
+    }
+
+    sqlite::Result<sqlite::Statement> prepare(sqlite::Database& db) const {
+        auto statement = db.prepare(sql);
+        if (!statement) return statement;
+        int index = 1;
+        for (const Argument& argument : arguments) {
+            std::visit([&](const auto& value) { statement->bind(index, value); }, argument);
+            ++index;
+        }
+        return statement;
+    }
+};
+
+std::optional<std::string> optionalText(const sqlite::Statement& row, int column) {
+    if (row.columnIsNull(column)) return std::nullopt;
+    return std::string(row.columnText(column));
+}
+
+// A row selected with kColumns.
+BlogPost readPost(const sqlite::Statement& row) {
+    BlogPost post;
+    post.objectID = row.columnInt(0);
+    post.blogLink = optionalText(row, 1);
+    post.desc = optionalText(row, 2);
+    if (!row.columnIsNull(3)) post.link = Url::parse(row.columnText(3));
+    if (!row.columnIsNull(4)) post.pubDate = Date(std::chrono::milliseconds(row.columnInt(4)));
+    post.sectionDate = optionalText(row, 5);
+    post.title = optionalText(row, 6);
+    post.web = optionalText(row, 7);
+    return post;
+}
+
+void bindOptional(sqlite::Statement& statement, int index, const std::optional<std::string>& text) {
+    if (text) {
+        statement.bind(index, *text);
+    } else {
+        statement.bindNull(index);
+    }
+}
+
+StoreError storeError(StoreError::Kind kind, const sqlite::Error& error) {
+    return StoreError{kind, error.message};
+}
+
+sqlite::Result<std::int64_t> queryInteger(sqlite::Database& db, std::string_view sql) {
+    auto statement = db.prepare(sql);
+    if (!statement) return std::unexpected(std::move(statement.error()));
+    auto row = statement->step();
+    if (!row) return std::unexpected(std::move(row.error()));
+    return *row ? statement->columnInt(0) : 0;
+}
+
+// Makes sure db holds the article store's schema, creating it in an empty database. Refuses,
+// without writing, anything else.
+sqlite::Result<void> prepareSchema(sqlite::Database& db) {
+    const auto refuse = [&](std::string why) {
+        return sqlite::Result<void>(
+            std::unexpect, sqlite::Error{0, fmt::format("{}: {}", db.path().string(), why)});
+    };
+    return db.immediateTransaction([&]() -> sqlite::Result<void> {
+        auto version = queryInteger(db, "PRAGMA user_version");
+        if (!version) return std::unexpected(std::move(version.error()));
+        auto tables = queryInteger(db,
+                                   "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
+                                   "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        if (!tables) return std::unexpected(std::move(tables.error()));
+
+        if (*version == 0 && *tables == 0) return db.execute(kSchema);
+        if (*version == ArticleStore::kSchemaVersion) {
+            auto ours = queryInteger(db,
+                                     "SELECT count(*) FROM sqlite_schema WHERE type = 'table' "
+                                     "AND name IN ('BlogPost', 'BlogPostSearch')");
+            if (!ours) return std::unexpected(std::move(ours.error()));
+            if (*ours == 2) return {};
+            return refuse("not an article store: the BlogPost tables are missing");
+        }
+        if (*version > ArticleStore::kSchemaVersion) {
+            return refuse(
+                fmt::format("the article store was written by a newer version of Pressling (schema "
+                            "version {}, this version reads {})",
+                            *version, ArticleStore::kSchemaVersion));
+        }
+        return refuse(fmt::format(
+            "not an article store: a SQLite database of something else (schema version {}, "
+            "{} tables)",
+            *version, *tables));
+    });
+}
+
+// contains_text(haystack, needle): whether needle's bytes occur in haystack's, as instr() > 0
+// but through glibc's memmem, which skips ahead instead of comparing at every byte: a search
+// reads every folded text in the store, and this is most of its time.
+void containsText(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const auto* haystack = sqlite3_value_text(arguments[0]);
+    const auto* needle = sqlite3_value_text(arguments[1]);
+    if (haystack == nullptr || needle == nullptr) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto haystackBytes = std::size_t(sqlite3_value_bytes(arguments[0]));
+    const auto needleBytes = std::size_t(sqlite3_value_bytes(arguments[1]));
+    sqlite3_result_int(context,
+                       ::memmem(haystack, haystackBytes, needle, needleBytes) != nullptr ? 1 : 0);
+}
+
+sqlite::Result<void> configureConnection(sqlite::Database& db) {
+    if (sqlite3_create_function_v2(db.handle(), "contains_text", 2,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   containsText, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return std::unexpected(db.lastError("cannot register contains_text"));
+    }
+    // Only now, once the file is known to be ours: switching the journal mode writes to it.
+    auto mode = db.prepare("PRAGMA journal_mode=WAL");
+    if (!mode) return std::unexpected(std::move(mode.error()));
+    auto row = mode->step();
+    if (!row) return std::unexpected(std::move(row.error()));
+    if (!*row || mode->columnText(0) != "wal") {
+        return std::unexpected(sqlite::Error{
+            0, fmt::format("{}: cannot switch to WAL journal mode", db.path().string())});
+    }
+    mode->reset();
+    // NORMAL is durable enough in WAL mode (a power cut may lose the last saves, never the
+    // file's consistency); memory-mapped reads let a search scan the folded texts without a
+    // system call per page.
+    return db.execute(
+        "PRAGMA synchronous=NORMAL; PRAGMA mmap_size=268435456; PRAGMA cache_size=-16384;");
+}
+
+// The rank of a post among those with the same sortKey: saved posts by id, and pending
+// inserts after all of them, the later inserted first (temporary ids count down from -1).
+std::int64_t insertionRank(std::int64_t objectID) {
+    constexpr std::int64_t kPending = std::int64_t{1} << 62;
+    return objectID > 0 ? objectID : kPending - objectID;
+}
+
+}  // namespace
+
+struct ArticleStore::Impl {
+    explicit Impl(sqlite::Database database)
+        : db(std::move(database)), owner(std::this_thread::get_id()) {}
+
+    void checkThread() const {
+        assert(std::this_thread::get_id() == owner &&
+               "the article store is used on the thread that opened it only");
+    }
+
+    sqlite::Database db;
+    std::thread::id owner;
+    std::vector<BlogPost> pendingInserts;        // each with its temporary id
+    std::vector<std::int64_t> pendingDeletions;  // saved ids, no repeats
+    std::int64_t nextTemporaryID = -1;
+};
+
+struct ArticleStore::Observers {
+    struct Entry {
+        std::uint64_t id;
+        SaveObserver observer;
+    };
+    std::vector<Entry> entries;
+    std::uint64_t nextID = 1;
+    // Set while the observers hear of a save. A controller works out where a save's rows sit
+    // by counting stored rows, which is only right while nothing else has been written.
+    bool announcing = false;
+
+    void remove(std::uint64_t id) {
+        std::erase_if(entries, [id](const Entry& entry) { return entry.id == id; });
+    }
+};
+
+// --- Opening --------------------------------------------------------------------------------
+
+std::expected<std::unique_ptr<ArticleStore>, StoreError> ArticleStore::open(
+    const std::filesystem::path& file) {
+    // The file keeps its journal mode until prepareSchema has accepted it.
+    auto db = sqlite::Database::open(file, sqlite::Database::Options{.wal = false});
+    if (!db) return std::unexpected(storeError(StoreError::Kind::openFailed, db.error()));
+    if (auto schema = prepareSchema(*db); !schema) {
+        return std::unexpected(storeError(StoreError::Kind::openFailed, schema.error()));
+    }
+    if (auto configured = configureConnection(*db); !configured) {
+        return std::unexpected(storeError(StoreError::Kind::openFailed, configured.error()));
+    }
+    return std::unique_ptr<ArticleStore>(new ArticleStore(std::make_unique<Impl>(std::move(*db))));
+}
+
+ArticleStore::ArticleStore(std::unique_ptr<Impl> impl)
+    : impl_(std::move(impl)), observers_(std::make_shared<Observers>()) {}
+
+ArticleStore::~ArticleStore() = default;
+
+const std::filesystem::path& ArticleStore::file() const { return impl_->db.path(); }
+
+// --- The view context -----------------------------------------------------------------------
+
+BlogPost ArticleStore::insert(BlogPost post) {
+    impl_->checkThread();
+    post.objectID = impl_->nextTemporaryID--;
+    impl_->pendingInserts.push_back(post);
+    return post;
+}
+
+void ArticleStore::deleteObject(const BlogPost& post) {
+    impl_->checkThread();
+    if (post.objectID < 0) {
+        std::erase_if(impl_->pendingInserts,
+                      [&](const BlogPost& pending) { return pending.objectID == post.objectID; });
+    } else if (post.objectID > 0) {
+        auto& deletions = impl_->pendingDeletions;
+        if (std::find(deletions.begin(), deletions.end(), post.objectID) == deletions.end()) {
+            deletions.push_back(post.objectID);
+        }
+    }
+}
+
+bool ArticleStore::hasChanges() const {
+    impl_->checkThread();
+    return !impl_->pendingInserts.empty() || !impl_->pendingDeletions.empty();
+}
+
+std::expected<void, StoreError> ArticleStore::save() {
+    impl_->checkThread();
+    if (!hasChanges()) return {};
+    if (observers_->announcing) {
+        return std::unexpected(StoreError{
+            StoreError::Kind::saveFailed,
+            fmt::format("{}: cannot save while the observers of a save are being called; the "
+                        "changes stay pending",
+                        file().string())});
+    }
+    sqlite::Database& db = impl_->db;
+    ObjectsDidChange change{.store = this, .inserted = {}, .deleted = {}};
+
+    auto written = db.immediateTransaction([&]() -> sqlite::Result<void> {
+        // Filled afresh on every attempt: a failed one leaves nothing behind.
+        change.inserted.clear();
+        change.deleted.clear();
+        if (!impl_->pendingDeletions.empty()) {
+            auto select = db.prepare(fmt::format("SELECT {} FROM BlogPost WHERE id = ?", kColumns));
+            if (!select) return std::unexpected(std::move(select.error()));
+            auto remove = db.prepare("DELETE FROM BlogPost WHERE id = ?");
+            if (!remove) return std::unexpected(std::move(remove.error()));
+            for (std::int64_t id : impl_->pendingDeletions) {
+                select->reset();
+                select->bind(1, id);
+                auto row = select->step();
+                if (!row) return std::unexpected(std::move(row.error()));
+                if (!*row) continue;  // a batch delete took it already
+                change.deleted.push_back(readPost(*select));
+                remove->reset();
+                if (auto done = remove->bind(1, id).run(); !done) return done;
+            }
+        }
+        if (!impl_->pendingInserts.empty()) {
+            auto insert = db.prepare(
+                "INSERT INTO BlogPost (blogLink, desc, link, pubDate, sectionDate, title, web) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?)");
+            if (!insert) return std::unexpected(std::move(insert.error()));
+            auto insertSearch =
+                db.prepare("INSERT INTO BlogPostSearch (id, title, desc, web) VALUES (?, ?, ?, ?)");
+            if (!insertSearch) return std::unexpected(std::move(insertSearch.error()));
+            for (const BlogPost& pending : impl_->pendingInserts) {
+                insert->reset();
+                bindOptional(*insert, 1, pending.blogLink);
+                bindOptional(*insert, 2, pending.desc);
+                if (pending.link) {
+                    insert->bind(3, pending.link->absoluteString());
+                } else {
+                    insert->bindNull(3);
+                }
+                if (pending.pubDate) {
+                    insert->bind(4, std::int64_t{pending.pubDate->time_since_epoch().count()});
+                } else {
+                    insert->bindNull(4);
+                }
+                bindOptional(*insert, 5, pending.sectionDate);
+                bindOptional(*insert, 6, pending.title);
+                bindOptional(*insert, 7, pending.web);
+                if (auto done = insert->run(); !done) return done;
+
+                BlogPost saved = pending;
+                saved.objectID = db.lastInsertRowId();
+                insertSearch->reset();
+                insertSearch->bind(1, saved.objectID)
+                    .bind(2, foldOptionalForSearch(saved.title))
+                    .bind(3, foldOptionalForSearch(saved.desc))
+                    .bind(4, foldOptionalForSearch(saved.web));
+                if (auto done = insertSearch->run(); !done) return done;
+                change.inserted.push_back(std::move(saved));
+            }
+        }
+        return {};
+    });
+    if (!written) return std::unexpected(storeError(StoreError::Kind::saveFailed, written.error()));
+
+    impl_->pendingInserts.clear();
+    impl_->pendingDeletions.clear();
+    if (change.inserted.empty() && change.deleted.empty()) return {};
+
+    // Observers may register or drop others while being called: walk a snapshot of the ids
+    // and skip those gone by their turn. The shared_ptr keeps the list alive should an
+    // observer destroy this store.
+    const std::shared_ptr<Observers> observers = observers_;
+    std::vector<std::uint64_t> ids;
+    for (const auto& entry : observers->entries) ids.push_back(entry.id);
+    observers->announcing = true;
+    try {
+        for (std::uint64_t id : ids) {
+            auto found =
+                std::find_if(observers->entries.begin(), observers->entries.end(),
+                             [id](const Observers::Entry& entry) { return entry.id == id; });
+            if (found == observers->entries.end()) continue;
+            SaveObserver observer = found->observer;  // the entry may go while it runs
+            observer(change);
+        }
+    } catch (...) {
+        observers->announcing = false;
+        throw;
+    }
+    observers->announcing = false;
+    NotificationCenter::defaultCenter().post(std::string(kObjectsDidChangeNotification),
+                                             std::move(change));
+    return {};
+}
+
+std::expected<std::vector<BlogPost>, StoreError> ArticleStore::fetch(
+    const ArticlePredicate& predicate, std::optional<std::size_t> limit) {
+    impl_->checkThread();
+    if (limit == std::size_t{0}) return std::vector<BlogPost>{};
+    const auto& deletions = impl_->pendingDeletions;
+
+    Query query(fmt::format("SELECT {} FROM BlogPost", kColumns));
+    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.sql += kNewestFirst;
+    if (limit) {
+        // Rows about to be deleted are read and dropped, so ask for that many more.
+        query.sql += " LIMIT ?";
+        query.arguments.emplace_back(std::int64_t(*limit + deletions.size()));
+    }
+    auto statement = query.prepare(impl_->db);
+    if (!statement)
+        return std::unexpected(storeError(StoreError::Kind::fetchFailed, statement.error()));
+    std::vector<BlogPost> posts;
+    while (true) {
+        auto row = statement->step();
+        if (!row) return std::unexpected(storeError(StoreError::Kind::fetchFailed, row.error()));
+        if (!*row) break;
+        const std::int64_t id = statement->columnInt(0);
+        if (std::find(deletions.begin(), deletions.end(), id) != deletions.end()) continue;
+        posts.push_back(readPost(*statement));
+    }
+
+    bool addedPending = false;
+    for (const BlogPost& pending : impl_->pendingInserts) {
+        if (matches(predicate, pending)) {
+            posts.push_back(pending);
+            addedPending = true;
+        }
+    }
+    if (addedPending) {
+        std::stable_sort(posts.begin(), posts.end(), [](const BlogPost& a, const BlogPost& b) {
+            const auto keyA = sortKeyOf(a);
+            const auto keyB = sortKeyOf(b);
+            if (keyA != keyB) return keyA > keyB;
+            return insertionRank(a.objectID) > insertionRank(b.objectID);
+        });
+    }
+    if (limit && posts.size() > *limit) posts.resize(*limit);
+    return posts;
+}
+
+std::expected<std::int64_t, StoreError> ArticleStore::batchDelete(
+    const ArticlePredicate& predicate) {
+    impl_->checkThread();
+    Query query("DELETE FROM BlogPost");
+    query.addPredicate(predicate, SearchPlan::scanAll);
+    auto statement = query.prepare(impl_->db);
+    if (!statement) {
+        return std::unexpected(storeError(StoreError::Kind::deleteFailed, statement.error()));
+    }
+    // One statement is one transaction by itself, the trigger's deletions included.
+    if (auto done = statement->run(); !done) {
+        return std::unexpected(storeError(StoreError::Kind::deleteFailed, done.error()));
+    }
+    return impl_->db.changes();
+}
+
+std::expected<std::vector<ArticleStore::FeedSource>, StoreError> ArticleStore::fetchFeedSources() {
+    impl_->checkThread();
+    auto statement = impl_->db.prepare("SELECT DISTINCT blogLink, web FROM BlogPost");
+    if (!statement) {
+        return std::unexpected(storeError(StoreError::Kind::fetchFailed, statement.error()));
+    }
+    std::vector<FeedSource> sources;
+    while (true) {
+        auto row = statement->step();
+        if (!row) return std::unexpected(storeError(StoreError::Kind::fetchFailed, row.error()));
+        if (!*row) break;
+        sources.push_back(FeedSource{optionalText(*statement, 0), optionalText(*statement, 1)});
+    }
+    return sources;
+}
+
+bool ArticleStore::matches(const ArticlePredicate& predicate, const BlogPost& post) {
+    if (predicate.feedGroup && post.blogLink != predicate.feedGroup->blogLink &&
+        post.web != predicate.feedGroup->web) {
+        return false;
+    }
+    if (predicate.blogLinkEquals && post.blogLink != *predicate.blogLinkEquals) return false;
+    if (predicate.blogLinkMissing && post.blogLink) return false;
+    if (predicate.search && !predicate.search->empty()) {
+        const std::string needle = foldForSearch(*predicate.search);
+        const auto contains = [&](const std::optional<std::string>& text) {
+            return text && foldForSearch(*text).find(needle) != std::string::npos;
+        };
+        if (!contains(post.title) && !contains(post.desc) && !contains(post.web)) return false;
+    }
+    return true;
+}
+
+// --- Observers ------------------------------------------------------------------------------
+
+ArticleStore::SaveObservation ArticleStore::observeSaves(SaveObserver observer) {
+    impl_->checkThread();
+    const std::uint64_t id = observers_->nextID++;
+    observers_->entries.push_back(Observers::Entry{id, std::move(observer)});
+    return SaveObservation(observers_, id);
+}
+
+ArticleStore::SaveObservation::~SaveObservation() { release(); }
+
+ArticleStore::SaveObservation::SaveObservation(SaveObservation&& other) noexcept
+    : observers_(std::move(other.observers_)), id_(std::exchange(other.id_, 0)) {}
+
+ArticleStore::SaveObservation& ArticleStore::SaveObservation::operator=(
+    SaveObservation&& other) noexcept {
+    if (this != &other) {
+        release();
+        observers_ = std::move(other.observers_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+void ArticleStore::SaveObservation::release() {
+    if (auto observers = observers_.lock()) observers->remove(id_);
+    observers_.reset();
+    id_ = 0;
+}
+
+// --- Queries of the fetched-results controller ----------------------------------------------
+
+std::int64_t ArticleStore::sortKeyOf(const BlogPost& post) {
+    return post.pubDate ? std::int64_t{post.pubDate->time_since_epoch().count()} : kNoDateSortKey;
+}
+
+std::expected<std::vector<ArticleStore::SectionCount>, StoreError> ArticleStore::fetchSectionCounts(
+    const ArticlePredicate& predicate) {
+    impl_->checkThread();
+    Query query("SELECT sectionDate, count(*) FROM BlogPost");
+    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.sql += " GROUP BY sectionDate";
+    auto statement = query.prepare(impl_->db);
+    if (!statement) {
+        return std::unexpected(storeError(StoreError::Kind::fetchFailed, statement.error()));
+    }
+    std::vector<SectionCount> sections;
+    std::optional<std::size_t> nameless;  // where NULL and "" meet
+    while (true) {
+        auto row = statement->step();
+        if (!row) return std::unexpected(storeError(StoreError::Kind::fetchFailed, row.error()));
+        if (!*row) break;
+        const auto count = std::size_t(statement->columnInt(1));
+        std::string name(statement->columnText(0));  // NULL reads as ""
+        if (name.empty() && nameless) {
+            sections[*nameless].count += count;
+            continue;
+        }
+        if (name.empty()) nameless = sections.size();
+        sections.push_back(SectionCount{std::move(name), count});
+    }
+    return sections;
+}
+
+std::expected<std::vector<BlogPost>, StoreError> ArticleStore::fetchSectionRows(
+    const ArticlePredicate& predicate, const std::string& section, std::optional<RowKey> after,
+    std::size_t offset, std::size_t limit) {
+    impl_->checkThread();
+    Query query(fmt::format("SELECT {} FROM BlogPost", kColumns));
+    query.addSection(section);
+    if (after) {
+        query.where("(sortKey, id) < (?, ?)");
+        query.arguments.emplace_back(after->sortKey);
+        query.arguments.emplace_back(after->objectID);
+    }
+    query.addPredicate(predicate, SearchPlan::probeEachRow);
+    query.sql += kNewestFirst;
+    query.sql += " LIMIT ? OFFSET ?";
+    query.arguments.emplace_back(std::int64_t(limit));
+    query.arguments.emplace_back(std::int64_t(offset));
+    auto statement = query.prepare(impl_->db);
+    if (!statement) {
+        return std::unexpected(storeError(StoreError::Kind::fetchFailed, statement.error()));
+    }
+    std::vector<BlogPost> posts;
+    posts.reserve(limit);
+    while (true) {
+        auto row = statement->step();
+        if (!row) return std::unexpected(storeError(StoreError::Kind::fetchFailed, row.error()));
+        if (!*row) break;
+        posts.push_back(readPost(*statement));
+    }
+    return posts;
+}
+
+std::expected<std::size_t, StoreError> ArticleStore::countSectionRowsBefore(
+    const ArticlePredicate& predicate, const std::string& section, RowKey key) {
+    impl_->checkThread();
+    Query query("SELECT count(*) FROM BlogPost");
+    query.addSection(section);
+    query.where("(sortKey, id) > (?, ?)");
+    query.arguments.emplace_back(key.sortKey);
+    query.arguments.emplace_back(key.objectID);
+    query.addPredicate(predicate, SearchPlan::probeEachRow);
+    auto statement = query.prepare(impl_->db);
+    if (!statement) {
+        return std::unexpected(storeError(StoreError::Kind::fetchFailed, statement.error()));
+    }
+    auto row = statement->step();
+    if (!row) return std::unexpected(storeError(StoreError::Kind::fetchFailed, row.error()));
+    return *row ? std::size_t(statement->columnInt(0)) : 0;
+}
+
+}  // namespace pressling

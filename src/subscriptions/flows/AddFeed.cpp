@@ -1,0 +1,96 @@
+#include "subscriptions/flows/AddFeed.h"
+
+#include "feedparse/RSSData.h"
+#include "feedparse/RSSParser.h"
+#include "platform/KeyValueStore.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "subscriptions/CKFeed.h"
+#include "subscriptions/StoredWebs.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace pressling {
+namespace {
+
+// Equal up to canonical equivalence, case counting: titleLess compares NFC code points, so
+// neither being less is exactly that.
+bool sameTitle(const std::string& a, const std::string& b) {
+    const Web left{a, {}, {}};
+    const Web right{b, {}, {}};
+    return !titleLess(left, right) && !titleLess(right, left);
+}
+
+}  // namespace
+
+AddRSSError AddRSSError::notFound(const Url& url, std::string_view why) {
+    return AddRSSError{RSSError::notFound, fmt::format("{}: {}", url.absoluteString(), why)};
+}
+
+AddRSSError AddRSSError::fromDownload(DownloadError error) {
+    std::string message = error.message;
+    return AddRSSError{std::move(error), std::move(message)};
+}
+
+std::expected<void, AddRSSError> addRSS(const Url& url) {
+    return addRSS(url, KeyValueStore::defaultStore());
+}
+
+std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore) {
+    auto parser = RSSParser::fromUrl(url);
+    if (!parser) return std::unexpected(AddRSSError::fromDownload(std::move(parser.error())));
+    RSSParser& feed = **parser;
+    feed.checking = true;
+    // Checking mode ends in a stop, or in a fault for a page that is not XML at all; valid and
+    // title are the verdict either way.
+    (void)feed.parse();
+    if (!feed.valid()) {
+        return std::unexpected(AddRSSError::notFound(url, "no dated entry whose date reads"));
+    }
+    if (!feed.title()) return std::unexpected(AddRSSError::notFound(url, "the feed has no title"));
+
+    const RSSData data{*feed.title(), feed.desc().value_or(""), url};
+    CKFeed::save(data);
+
+    bool alreadySubscribed = false;
+    auto written = updateStoredWebs(
+        [&](const std::vector<Web>& stored) -> std::optional<std::vector<Web>> {
+            alreadySubscribed = std::ranges::any_of(
+                stored, [&](const Web& web) { return sameTitle(web.title, data.name); });
+            if (alreadySubscribed) return std::nullopt;
+            std::vector<Web> next = stored;
+            next.push_back(Web{data.name, url.absoluteString(), std::nullopt});
+            return next;
+        },
+        listStore);
+    if (!written) {
+        log::error(fmt::format("\"{}\" was not added to the subscription list: {}", data.name,
+                               written.error().message));
+    }
+    if (alreadySubscribed) return {};
+    NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
+    return {};
+}
+
+void subscribe(const Url& url, const PresenterSupplier& presenter) {
+    subscribe(url, presenter, KeyValueStore::defaultStore());
+}
+
+void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore) {
+    SubscribePresenter* screen = presenter ? presenter() : nullptr;
+    if (!screen) return;
+    auto added = addRSS(url, listStore);
+    if (added) {
+        screen->showTransientMessage(kLinkAddedText);
+        return;
+    }
+    log::error(fmt::format("Cannot subscribe: {}", added.error().message));
+    screen->presentAlert(
+        Alert{std::string(kRSSNotFoundTitle),
+              std::string(kRSSNotFoundMessage),
+              {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}});
+}
+
+}  // namespace pressling

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/Download.h"
+#include "platform/Url.h"
+#include "subscriptions/flows/SubscribePresenter.h"
+
+#include <expected>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace pressling {
+
+class KeyValueStore;
+
+// Posted on NotificationCenter::defaultCenter(), with no object, after addRSS appended a feed
+// to the subscription list.
+inline constexpr std::string_view kWillUpdateWebNotification = "willUpdateWeb";
+
+// The add flow's own failure.
+enum class RSSError {
+    notFound,  // the candidate downloaded but is not a usable feed
+};
+
+// Why addRSS failed: RSSError::notFound, or the download's own error. A plain value; any thread.
+struct AddRSSError {
+    std::variant<RSSError, DownloadError> reason;
+    // For people: names the candidate's address and what was wrong with it.
+    std::string message;
+
+    static AddRSSError notFound(const Url& url, std::string_view why);
+    static AddRSSError fromDownload(DownloadError error);
+
+    bool isNotFound() const { return std::holds_alternative<RSSError>(reason); }
+    // The download's error, or null for notFound. Lives as long as this error.
+    const DownloadError* downloadError() const { return std::get_if<DownloadError>(&reason); }
+};
+
+// Checks url as a feed and subscribes to it. Blocks the calling thread for the download and the
+// check; the application calls it on the main thread. Any thread.
+//
+// The candidate is downloaded and read in the parser's checking mode. It passes when its first
+// dated entry's date can be read and it has a title. Then:
+//  - it is saved to the feed catalog (CKFeed::save, in the background; its outcome is not
+//    awaited, and a failure is only logged) — also when it is already subscribed;
+//  - unless a subscription with the same title is already stored (the same text up to
+//    canonical equivalence, case counting; addresses are not compared), it is appended to
+//    the end of the list as {title, url's absolute string, no error flag}, in one atomic update
+//    of the list, so that a concurrent writer's change is kept; and kWillUpdateWebNotification
+//    is posted on the calling thread. The notification is posted also when the list could not
+//    be written (logged), since the feed did pass.
+//
+// Success also covers "already subscribed": nothing is written and nothing is posted.
+// Fails, with no other effect, with the download's error when url cannot be fetched (not http
+// or https, network, HTTP 4xx/5xx, limits), and with RSSError::notFound when the document does
+// not pass the check or has no title. An empty title is a title.
+std::expected<void, AddRSSError> addRSS(const Url& url);
+// As above, on an explicit subscription list store (for tests).
+std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore);
+
+// Subscribes to url and shows the outcome. Main thread only; blocks for addRSS.
+//
+// presenter() is asked first: null means there is no window, and then nothing at all happens
+// (no download, no message). Otherwise addRSS runs; success (already subscribed included)
+// shows kLinkAddedText as a transient message; any failure is logged on the console and
+// presented as an alert titled kRSSNotFoundTitle with kRSSNotFoundMessage and one
+// default-style button kOkeyButton, whose only effect is to close it.
+void subscribe(const Url& url, const PresenterSupplier& presenter);
+void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore);
+
+}  // namespace pressling
