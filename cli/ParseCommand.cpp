@@ -1,5 +1,7 @@
 #include "ParseCommand.h"
 
+#include "Usage.h"
+
 #include "feedparse/RSSParser.h"
 #include "platform/Date.h"
 
@@ -22,11 +24,6 @@ struct ParseArguments {
     std::optional<std::string> url;
     std::string source;
 };
-
-int usage(std::string_view problem) {
-    std::cerr << "pressling-cli: " << problem << "\nusage: pressling-cli " << kParseUsage << '\n';
-    return 2;
-}
 
 std::expected<ParseArguments, std::string> readArguments(std::span<const std::string_view> args) {
     ParseArguments parsed;
@@ -123,7 +120,7 @@ Json articleJson(const Article& article) {
 
 int runParseCommand(std::span<const std::string_view> arguments) {
     const auto args = readArguments(arguments);
-    if (!args) return usage(args.error());
+    if (!args) return usageError(args.error(), kParseUsage);
 
     auto parser = openSource(*args);
     if (!parser) return fail(parser.error());

@@ -11,6 +11,9 @@ packages=(
   libicu-dev           # dates, normalisation, case folding
   nlohmann-json3-dev   # JSON coding
   libfmt-dev           # text formatting
+  libsqlite3-dev       # key-value store, catalog, article store
+  libpq-dev            # the shared catalog on PostgreSQL
+  postgresql           # a real server for the catalog tests
   libcpp-httplib-dev   # loopback HTTP servers in the tests
   libgtest-dev libgmock-dev
   tzdata               # time zones for the date tests

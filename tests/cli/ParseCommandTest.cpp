@@ -1,54 +1,23 @@
 // `pressling-cli parse` as a script sees it: one JSON object on stdout and an exit status.
 
+#include "CliRunner.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/wait.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace pressling {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-    Json json() const { return Json::parse(out); }
-};
+using test::CliRun;
 
-std::string shellQuoted(std::string_view text) {
-    std::string result = "'";
-    for (char c : text) {
-        if (c == '\'') result += "'\\''"; else result += c;
-    }
-    return result + "'";
-}
+Json jsonOf(const CliRun& run) { return Json::parse(run.out); }
 
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-CliRun cli(const std::vector<std::string_view>& arguments) {
-    test::TemporaryDirectory folder;
-    std::string command = shellQuoted(PRESSLING_CLI);
-    for (auto argument : arguments) command += " " + shellQuoted(argument);
-    command += " >" + shellQuoted((folder.path() / "out").string()) + " 2>" +
-               shellQuoted((folder.path() / "err").string());
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder.path() / "out"),
-            slurp(folder.path() / "err")};
-}
+CliRun cli(const std::vector<std::string_view>& arguments) { return test::runCli(arguments); }
 
 const std::string kFeed = R"(<?xml version="1.0"?>
 <rss version="2.0"><channel><title>Notes</title><description>About notes</description>
@@ -79,7 +48,7 @@ TEST(ParseCommand, PrintsFeedAndArticlesFromAFile) {
            {"blogLink", blogLink},
            {"link", "g-2"},
            {"pubDate", "2003-06-11T00:00:00.500Z"}}}}};
-    EXPECT_EQ(run.json(), expected);
+    EXPECT_EQ(jsonOf(run), expected);
     // Exactly one object on one line, keys in the documented order.
     EXPECT_EQ(run.out, expected.dump() + "\n");
 }
@@ -88,7 +57,7 @@ TEST(ParseCommand, UrlOptionNamesTheSource) {
     test::TemporaryDirectory folder;
     const CliRun run = cli({"parse", "--url", "https://example.org/feed", folder.write("f.xml", kFeed).string()});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.json()["articles"][1]["blogLink"], "https://example.org/feed");
+    EXPECT_EQ(jsonOf(run)["articles"][1]["blogLink"], "https://example.org/feed");
 }
 
 TEST(ParseCommand, DownloadsHttpSources) {
@@ -96,12 +65,12 @@ TEST(ParseCommand, DownloadsHttpSources) {
     server.serve("/feed", {.body = kFeed, .contentType = "application/rss+xml"});
     const CliRun run = cli({"parse", server.url("/feed")});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.json()["articles"][0]["blogLink"], server.url("/feed"));
-    EXPECT_EQ(run.json()["articles"].size(), 2u);
+    EXPECT_EQ(jsonOf(run)["articles"][0]["blogLink"], server.url("/feed"));
+    EXPECT_EQ(jsonOf(run)["articles"].size(), 2u);
 
     const CliRun named = cli({"parse", "--url=https://example.org/x", server.url("/feed")});
     ASSERT_EQ(named.status, 0) << named.err;
-    EXPECT_EQ(named.json()["articles"][0]["blogLink"], "https://example.org/x");
+    EXPECT_EQ(jsonOf(named)["articles"][0]["blogLink"], "https://example.org/x");
 }
 
 TEST(ParseCommand, CheckingModeReportsTheVerdictAndAlwaysSucceeds) {
@@ -133,7 +102,7 @@ TEST(ParseCommand, FailuresPrintAnErrorObject) {
     for (const auto& failure : failures) {
         const CliRun run = cli({"parse", failure.source});
         EXPECT_EQ(run.status, 1) << failure.source;
-        const Json json = run.json();
+        const Json json = jsonOf(run);
         ASSERT_EQ(json.size(), 1u) << run.out;
         EXPECT_NE(json["error"].get<std::string>().find(failure.mentions), std::string::npos)
             << run.out;
