@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build
 cmake --build build -j2
 
-eval "$(scripts/start-test-postgres.sh)"
+pg_env=$(scripts/start-test-postgres.sh)  # a failed start stops the run here
+eval "$pg_env"
 stop_postgres() {
   local root
   root=$(sed -E 's/.*host=([^&]*).*/\1/' <<<"$PRESSLING_TEST_POSTGRES")

@@ -444,14 +444,12 @@ TEST(SqliteCatalogTest, fieldsThatAreMissingOrNotTextReadAsNone) {
 class ProcessCatalogEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        folder_ = std::make_unique<test::TemporaryDirectory>();
+        // Static, so that it is removed at exit also in a death test's child, which ends with
+        // std::exit and never reaches TearDown.
+        static const test::TemporaryDirectory folder;
         ::setenv("PRESSLING_CATALOG",
-                 ("sqlite:" + (folder_->path() / "catalog.sqlite").string()).c_str(), 1);
+                 ("sqlite:" + (folder.path() / "catalog.sqlite").string()).c_str(), 1);
     }
-    void TearDown() override { folder_.reset(); }
-
-private:
-    std::unique_ptr<test::TemporaryDirectory> folder_;
 };
 [[maybe_unused]] auto* const gProcessCatalog =
     ::testing::AddGlobalTestEnvironment(new ProcessCatalogEnvironment);
@@ -482,9 +480,10 @@ TEST(CKFeedTest, withoutASettingTheCatalogIsAFileInTheDataFolder) {
             ::unsetenv("PRESSLING_CATALOG");
             ::setenv("PRESSLING_DATA_DIR", dataFolder.path().c_str(), 1);
             const auto found = catalogDatabase().search("news");
-            const bool seeded = found && !found->empty();
-            std::exit(seeded && std::filesystem::exists(dataFolder.path() / "catalog.sqlite") ? 0
-                                                                                              : 1);
+            const bool made = std::filesystem::exists(dataFolder.path() / "catalog.sqlite");
+            // std::exit skips the destructor that would remove the child's folder.
+            std::filesystem::remove_all(dataFolder.path());
+            std::exit(made && found && !found->empty() ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }
