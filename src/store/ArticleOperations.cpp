@@ -1,14 +1,13 @@
 #include "store/ArticleOperations.h"
 
+#include "platform/UnicodeText.h"
+
 #include "platform/KeyValueStore.h"
 #include "store/ArticleStore.h"
 #include "store/PersistentContainer.h"
 #include "subscriptions/StoredWebs.h"
 
 #include <fmt/format.h>
-#include <unicode/bytestream.h>
-#include <unicode/normalizer2.h>
-#include <unicode/stringpiece.h>
 
 #include <time.h>
 
@@ -19,29 +18,6 @@
 #include <unordered_set>
 
 namespace pressling {
-namespace {
-
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Titles and URLs compare by canonical equivalence: equal NFC forms. ASCII is its own NFC,
-// which spares ICU for nearly every text. Should ICU fail, the bytes stand for themselves.
-std::string nfc(std::string_view text) {
-    if (isAscii(text)) return std::string(text);
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* normalizer = icu::Normalizer2::getNFCInstance(status);
-    if (U_FAILURE(status)) return std::string(text);
-    std::string result;
-    icu::StringByteSink<std::string> sink(&result, int32_t(text.size()));
-    normalizer->normalizeUTF8(0, icu::StringPiece(text.data(), int32_t(text.size())), sink, nullptr,
-                              status);
-    if (U_FAILURE(status)) return std::string(text);
-    return result;
-}
-
-}  // namespace
 
 std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles) {
     if (articles.empty()) return {};  // not even the store is opened
@@ -59,11 +35,11 @@ std::expected<void, StoreError> saveArticles(const std::vector<Article>& article
     std::unordered_set<std::string> titles;
     std::unordered_set<std::string> links;
     for (const BlogPost& post : group) {
-        if (post.title) titles.insert(nfc(*post.title));
+        if (post.title) titles.insert(normalizedNFC(*post.title));
         if (post.link) links.insert(post.link->absoluteString());
     }
     for (const Article& article : articles) {
-        std::string title = nfc(article.title);
+        std::string title = normalizedNFC(article.title);
         const std::string& link = article.link.absoluteString();
         if (titles.contains(title) || links.contains(link)) continue;
         group.push_back(store.insert(BlogPost{
@@ -154,13 +130,13 @@ std::expected<void, StoreError> cleanUpArticles(ArticleStore& store, KeyValueSto
     }
 
     std::unordered_set<std::string> subscribed;
-    for (const Web& web : webs) subscribed.insert(nfc(web.url));
+    for (const Web& web : webs) subscribed.insert(normalizedNFC(web.url));
     std::set<std::string> unsubscribed;
     bool withoutBlogLink = false;
     for (const auto& source : *sources) {
         if (!source.blogLink) {
             withoutBlogLink = true;
-        } else if (!subscribed.contains(nfc(*source.blogLink))) {
+        } else if (!subscribed.contains(normalizedNFC(*source.blogLink))) {
             unsubscribed.insert(*source.blogLink);
         }
     }

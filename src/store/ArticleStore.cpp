@@ -1,14 +1,13 @@
 #include "store/ArticleStore.h"
 
+#include "platform/UnicodeText.h"
+
 #include "platform/NotificationCenter.h"
 #include "platform/Sqlite.h"
 
 #include <fmt/format.h>
 #include <sqlite3.h>
 #include <string.h>
-#include <unicode/normalizer2.h>
-#include <unicode/stringpiece.h>
-#include <unicode/unistr.h>
 
 #include <algorithm>
 #include <cassert>
@@ -60,39 +59,8 @@ constexpr std::string_view kNewestFirst = " ORDER BY sortKey DESC, id DESC";
 
 constexpr std::int64_t kNoDateSortKey = std::numeric_limits<std::int64_t>::min();
 
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// The form search compares: full Unicode case folding between NFD and NFC, so that texts
-// equal up to case and canonical equivalence fold to the same bytes, and a substring of the
-// folded text is a substring of the text up to case. ASCII text folds by itself.
-std::string foldForSearch(std::string_view text) {
-    if (isAscii(text)) {
-        std::string folded(text);
-        for (char& c : folded) {
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        }
-        return folded;
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    if (U_FAILURE(status)) return std::string(text);
-    const auto source =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), int32_t(text.size())));
-    icu::UnicodeString decomposed = nfd->normalize(source, status);
-    decomposed.foldCase(U_FOLD_CASE_DEFAULT);
-    const icu::UnicodeString composed = nfc->normalize(decomposed, status);
-    if (U_FAILURE(status)) return std::string(text);
-    std::string folded;
-    composed.toUTF8String(folded);
-    return folded;
-}
-
 std::string foldOptionalForSearch(const std::optional<std::string>& text) {
-    return text ? foldForSearch(*text) : std::string();
+    return text ? foldedForSearch(*text) : std::string();
 }
 
 // How a search condition reaches BlogPostSearch. A query over the whole table reads the
@@ -141,7 +109,7 @@ struct Query {
                     "(contains_text(s.title, ?) OR contains_text(s.desc, ?) OR "
                     "contains_text(s.web, ?)))");
             }
-            const std::string needle = foldForSearch(*predicate.search);
+            const std::string needle = foldedForSearch(*predicate.search);
             for (int i = 0; i < 3; ++i) arguments.emplace_back(needle);
         }
     }
@@ -564,9 +532,9 @@ bool ArticleStore::matches(const ArticlePredicate& predicate, const BlogPost& po
     if (predicate.blogLinkEquals && post.blogLink != *predicate.blogLinkEquals) return false;
     if (predicate.blogLinkMissing && post.blogLink) return false;
     if (predicate.search && !predicate.search->empty()) {
-        const std::string needle = foldForSearch(*predicate.search);
+        const std::string needle = foldedForSearch(*predicate.search);
         const auto contains = [&](const std::optional<std::string>& text) {
-            return text && foldForSearch(*text).find(needle) != std::string::npos;
+            return text && foldedForSearch(*text).find(needle) != std::string::npos;
         };
         if (!contains(post.title) && !contains(post.desc) && !contains(post.web)) return false;
     }

@@ -5,6 +5,7 @@
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UnicodeText.h"
 #include "subscriptions/CKFeed.h"
 #include "subscriptions/StoredWebs.h"
 
@@ -15,13 +16,8 @@
 namespace pressling {
 namespace {
 
-// Equal up to canonical equivalence, case counting: titleLess compares NFC code points, so
-// neither being less is exactly that.
-bool sameTitle(const std::string& a, const std::string& b) {
-    const Web left{a, {}, {}};
-    const Web right{b, {}, {}};
-    return !titleLess(left, right) && !titleLess(right, left);
-}
+// Equal up to canonical equivalence, case counting.
+bool sameTitle(const std::string& a, const std::string& b) { return canonicallyEqual(a, b); }
 
 }  // namespace
 
