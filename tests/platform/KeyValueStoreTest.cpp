@@ -5,10 +5,9 @@
 #include "platform/KeyValueStore.h"
 
 #include "support/Fixtures.h"
+#include "support/TwoProcesses.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -180,28 +179,17 @@ TEST_F(KeyValueStoreTest, shouldLoseNoUpdateFromThreadsSharingOneStore) {
 // The share helper and the application are separate processes writing the same key. Each
 // process opens its own connection after the fork, as real processes do.
 TEST_F(KeyValueStoreTest, shouldLoseNoUpdateFromTwoProcesses) {
-    int start[2];
-    ASSERT_EQ(::pipe(start), 0);
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        ::close(start[1]);
-        char go = 0;
-        const bool released = ::read(start[0], &go, 1) == 1;
-        KeyValueStore store(file);
-        _exit(released && appendEntries(store, "list", 'C', 200) ? 0 : 1);
-    }
-    ::close(start[0]);
     KeyValueStore store(file);
     ASSERT_TRUE(store.synchronize());  // opened (and the table made) before the child starts
-    ASSERT_EQ(::write(start[1], "g", 1), 1);
-    ::close(start[1]);
-    const bool parentOk = appendEntries(store, "list", 'P', 200);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(parentOk);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's updates failed";
+    const auto outcome = test::runInTwoProcesses(
+        [&] {
+            KeyValueStore own(file);
+            return appendEntries(own, "list", 'C', 200);
+        },
+        [&] { return appendEntries(store, "list", 'P', 200); });
+    ASSERT_EQ(outcome.problem, "");
+    EXPECT_TRUE(outcome.parentSucceeded);
+    EXPECT_TRUE(outcome.childSucceeded) << "the child's updates failed";
     EXPECT_EQ(entryFault(store.dataForKey("list").value().value_or(""), "CP", 200), "");
 }
 

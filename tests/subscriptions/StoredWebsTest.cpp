@@ -5,10 +5,9 @@
 #include "subscriptions/StoredWebs.h"
 
 #include "support/Fixtures.h"
+#include "support/TwoProcesses.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <set>
 
@@ -258,25 +257,11 @@ TEST_F(StoredWebsTest, shouldLoseNoAppendFromTwoProcesses) {
         KeyValueStore setup(file);  // closed again before the fork
         ASSERT_TRUE(setup.synchronize());
     }
-    int start[2];
-    ASSERT_EQ(::pipe(start), 0);
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        ::close(start[1]);
-        char go = 0;
-        const bool released = ::read(start[0], &go, 1) == 1;
-        _exit(released && appendWebs(file, 'C', 200) ? 0 : 1);
-    }
-    ::close(start[0]);
-    ASSERT_EQ(::write(start[1], "g", 1), 1);
-    ::close(start[1]);
-    const bool parentOk = appendWebs(file, 'P', 200);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(parentOk);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's appends failed";
+    const auto outcome = test::runInTwoProcesses([&] { return appendWebs(file, 'C', 200); },
+                                                 [&] { return appendWebs(file, 'P', 200); });
+    ASSERT_EQ(outcome.problem, "");
+    EXPECT_TRUE(outcome.parentSucceeded);
+    EXPECT_TRUE(outcome.childSucceeded) << "the child's appends failed";
 
     KeyValueStore reader(file);
     const std::vector<Web> webs = loadStoredWebs(reader);
