@@ -1,0 +1,112 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>InfoViewController</name>
+    <message>
+        <source>Welcome to Pressling</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pressling gathers the newest articles of the sites you follow, newest first, grouped by day. Articles that the last update brought carry a blue dot.
+
+There is nothing to read yet: you have no subscriptions, or none of them has articles. Open the address of a site's feed with Pressling (for example, pressling https://example.org/feed), or add it with pressling-cli add, and its articles appear here after the next update.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>Pressling</name>
+    <message>
+        <source>Link added</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>RSS not found</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>We will check your link in order yo verify if we can support it. Maybe it will work in the next update!</source>
+        <translation>We will check your link to see whether we can support it. Maybe it will work in the next update!</translation>
+    </message>
+    <message>
+        <source>Okey</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Something was wrong while the sources were being loaded, check the Internet connection and try again.</source>
+        <translation>Something went wrong while the sources were loading. Check the Internet connection and try again.</translation>
+    </message>
+    <message>
+        <source>No article selected</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Share</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This article has no page</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Previous...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reload data</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Updated at</source>
+        <translation type="unfinished" />
+    </message>
+    <message numerus="yes">
+        <source>feeds with errors</source>
+        <translation><numerusform>%n feed with errors</numerusform><numerusform>%n feeds with errors</numerusform></translation>
+    </message>
+    <message>
+        <source>No internet connection</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>articles loaded</source>
+        <translation>articles loaded</translation>
+    </message>
+    <message>
+        <source>Copy Link</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Send by E-mail</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Articles</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show Articles</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hide Articles</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+</TS>

@@ -1,0 +1,114 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es">
+<context>
+    <name>InfoViewController</name>
+    <message>
+        <source>Welcome to Pressling</source>
+        <translation>Te damos la bienvenida a Pressling</translation>
+    </message>
+    <message>
+        <source>Pressling gathers the newest articles of the sites you follow, newest first, grouped by day. Articles that the last update brought carry a blue dot.
+
+There is nothing to read yet: you have no subscriptions, or none of them has articles. Open the address of a site's feed with Pressling (for example, pressling https://example.org/feed), or add it with pressling-cli add, and its articles appear here after the next update.</source>
+        <translation>Pressling reúne los artículos más recientes de los sitios que sigues, del más nuevo al más antiguo y agrupados por día. Los artículos que trajo la última actualización llevan un punto azul.
+
+Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Abre con Pressling la dirección del feed de un sitio (por ejemplo, pressling https://example.org/feed), o añádela con pressling-cli add, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+</context>
+<context>
+    <name>Pressling</name>
+    <message>
+        <source>Link added</source>
+        <translation>Enlace añadido</translation>
+    </message>
+    <message>
+        <source>RSS not found</source>
+        <translation>RSS no encontrado</translation>
+    </message>
+    <message>
+        <source>We will check your link in order yo verify if we can support it. Maybe it will work in the next update!</source>
+        <translation>Revisaremos tu enlace para ver si podemos admitirlo. ¡Quizá funcione en la próxima actualización!</translation>
+    </message>
+    <message>
+        <source>Okey</source>
+        <translation>Vale</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Something was wrong while the sources were being loaded, check the Internet connection and try again.</source>
+        <translation>Algo falló al cargar las fuentes. Comprueba la conexión a Internet y vuelve a intentarlo.</translation>
+    </message>
+    <message>
+        <source>No article selected</source>
+        <translation>Ningún artículo seleccionado</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Compartir</translation>
+    </message>
+    <message>
+        <source>This article has no page</source>
+        <translation>Este artículo no tiene página</translation>
+    </message>
+    <message>
+        <source>Previous...</source>
+        <translation>Anteriores...</translation>
+    </message>
+    <message>
+        <source>Reload data</source>
+        <translation>Recargar datos</translation>
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation>Cargando...</translation>
+    </message>
+    <message>
+        <source>Updated at</source>
+        <translation>Actualizado a las</translation>
+    </message>
+    <message numerus="yes">
+        <source>feeds with errors</source>
+        <translation><numerusform>%n fuente con errores</numerusform><numerusform>%n fuentes con errores</numerusform></translation>
+    </message>
+    <message>
+        <source>No internet connection</source>
+        <translation>Sin conexión a Internet</translation>
+    </message>
+    <message>
+        <source>articles loaded</source>
+        <translation>artículos cargados</translation>
+    </message>
+    <message>
+        <source>Copy Link</source>
+        <translation>Copiar enlace</translation>
+    </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation>Abrir en el navegador</translation>
+    </message>
+    <message>
+        <source>Send by E-mail</source>
+        <translation>Enviar por correo</translation>
+    </message>
+    <message>
+        <source>Articles</source>
+        <translation>Artículos</translation>
+    </message>
+    <message>
+        <source>Show Articles</source>
+        <translation>Mostrar artículos</translation>
+    </message>
+    <message>
+        <source>Hide Articles</source>
+        <translation>Ocultar artículos</translation>
+    </message>
+</context>
+</TS>

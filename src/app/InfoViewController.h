@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class InfoViewController;
+}
+
+namespace pressling::app {
+
+// The information screen ("InfoViewController"), opened by the article list's transition
+// "showInfo" when there is nothing to read: what Pressling does and how to subscribe. Its
+// content lives in InfoViewController.ui; its only behaviour is closing (close:, the close
+// button). Window-modal over the screen that opened it. Main thread.
+class InfoViewController final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit InfoViewController(QWidget* parent = nullptr);
+    ~InfoViewController() override;
+
+    // Opens the screen over source's window; it deletes itself when closed.
+    static InfoViewController* present(QWidget* source);
+
+private:
+    std::unique_ptr<Ui::InfoViewController> ui_;
+};
+
+}  // namespace pressling::app

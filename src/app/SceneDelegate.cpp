@@ -1,0 +1,84 @@
+#include "app/SceneDelegate.h"
+
+#include "app/MainViewController.h"
+#include "platform/NotificationCenter.h"
+#include "reading/DetailViewController.h"
+#include "reading/MasterViewController.h"
+#include "store/ArticleOperations.h"
+#include "ui/NavigationController.h"
+#include "ui/Platform.h"
+
+#include <QEvent>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+namespace pressling::app {
+namespace {
+
+constexpr int kPrimaryColumnMinimumWidth = 400;
+constexpr int kPrimaryColumnMaximumWidth = 520;
+
+}  // namespace
+
+SceneDelegate::SceneDelegate(ArticleStore& store, KeyValueStore& listStore, QWidget* window)
+    : QObject(window), store_(store), listStore_(listStore), window_(window) {
+    Q_ASSERT(window != nullptr);
+}
+
+void SceneDelegate::sceneWillConnect() {
+    Q_ASSERT(split_ == nullptr);
+    RefreshOptions refresh;
+    refresh.listStore = &listStore_;
+    refresh.articleStore = &store_;
+
+    split_ = new MainViewController(window_);
+    master_ = new reading::MasterViewController(store_, refresh);
+    detail_ = new reading::DetailViewController();
+    auto* navigation = new ui::NavigationController(detail_);
+    navigation->setObjectName("detailNavigationController");
+    navigation->addRightBarWidget(detail_->activityIndicator());
+    navigation->addRightBarWidget(detail_->shareButton());
+    navigation->setLeftBarButtonItem(split_->displayModeButtonItem());
+
+    split_->setCollapseHandler(&SceneDelegate::collapseSecondaryOntoPrimary);
+    split_->setViewControllers(master_, navigation);
+    split_->setPrimaryColumnWidths(kPrimaryColumnMinimumWidth, kPrimaryColumnMaximumWidth);
+    split_->setAlwaysCollapsed(ui::isPhone());
+
+    auto* layout = new QVBoxLayout(window_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(split_);
+    window_->installEventFilter(this);
+}
+
+void SceneDelegate::sceneDidBecomeActive() {
+    ++activations_;
+    (void)cleanUpArticles(store_, listStore_);
+    if (master_ != nullptr) master_->articlesMayHaveBeenDeleted();
+}
+
+bool SceneDelegate::collapseSecondaryOntoPrimary(QWidget* secondary, QWidget*) {
+    auto* navigation = qobject_cast<ui::NavigationController*>(secondary);
+    if (navigation == nullptr) return false;
+    auto* detail = qobject_cast<reading::DetailViewController*>(navigation->topViewController());
+    return detail != nullptr && !detail->detailItem().has_value();
+}
+
+bool SceneDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        if (event->type() == QEvent::WindowActivate) {
+            sceneDidBecomeActive();
+        } else if (event->type() == QEvent::WindowStateChange) {
+            const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+            if ((change->oldState() & Qt::WindowMinimized) && !window_->isMinimized()) {
+                NotificationCenter::defaultCenter().post(
+                    std::string(reading::MasterViewController::kWillEnterForegroundNotification));
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace pressling::app

@@ -1,0 +1,146 @@
+#include "reading/ArticleTableViewCell.h"
+
+#include "reading/ArticleListModel.h"
+#include "ui/Platform.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace pressling::reading {
+namespace {
+
+constexpr int kPadding = 8;
+constexpr int kLeftMargin = 28;  // room for the dot in front of the text
+constexpr int kDisclosureWidth = 18;
+
+QFont smallFont(const QFont& base) {
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * 0.85);
+    return font;
+}
+
+QFont titleFont(const QFont& base) {
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * 1.08);
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+QColor secondaryLabelColor(const QPalette& palette) {
+    QColor color = palette.color(QPalette::Text);
+    color.setAlphaF(0.6f);
+    return color;
+}
+
+}  // namespace
+
+QSize ArticleTableViewCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    const int height = kPadding + QFontMetrics(smallFont(option.font)).height() + 3 +
+                       QFontMetrics(titleFont(option.font)).height() + kPadding + 2;
+    return {200, height};
+}
+
+void ArticleTableViewCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    if (index.data(ArticleListModel::IsSectionRole).toBool()) {
+        paintHeader(painter, option, index);
+        return;
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QPalette& palette = option.palette;
+    const bool highlighted = option.state & (QStyle::State_Selected | QStyle::State_Sunken);
+    const QRect rect = option.rect;
+
+    if (highlighted) {
+        QPainterPath band;
+        band.addRoundedRect(rect.adjusted(kSelectionInset, kSelectionInset / 2, -kSelectionInset,
+                                          -kSelectionInset / 2),
+                            kSelectionRadius, kSelectionRadius);
+        painter->fillPath(band, palette.color(QPalette::Link));
+    }
+
+    const QColor white(Qt::white);
+    const QFont small = smallFont(option.font);
+    const QFont title = titleFont(option.font);
+    const QFontMetrics smallMetrics(small);
+    const QFontMetrics titleMetrics(title);
+    const int right =
+        rect.right() - kPadding - kSelectionInset - (ui::isPhone() ? kDisclosureWidth : 0);
+    const int left = rect.left() + kLeftMargin;
+    const int firstLineTop = rect.top() + kPadding;
+    const int secondLineTop = firstLineTop + smallMetrics.height() + 3;
+
+    // dateLabel, right-aligned on the first line; webLabel gets what is left of it.
+    const QString date = index.data(ArticleListModel::DateTextRole).toString();
+    const int dateWidth = smallMetrics.horizontalAdvance(date);
+    painter->setFont(small);
+    painter->setPen(highlighted ? white : secondaryLabelColor(palette));
+    painter->drawText(QRect(right - dateWidth, firstLineTop, dateWidth, smallMetrics.height()),
+                      Qt::AlignRight | Qt::AlignVCenter, date);
+
+    const QString web = index.data(ArticleListModel::WebRole).toString();
+    QFont webFont = small;
+    webFont.setWeight(QFont::DemiBold);
+    painter->setFont(webFont);
+    painter->setPen(highlighted ? white : palette.color(QPalette::Link));
+    const int webWidth = std::max(0, right - dateWidth - 8 - left);
+    painter->drawText(QRect(left, firstLineTop, webWidth, smallMetrics.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(webFont).elidedText(web, Qt::ElideRight, webWidth));
+
+    const QString text = index.data(ArticleListModel::TitleRole).toString();
+    painter->setFont(title);
+    painter->setPen(highlighted ? white : palette.color(QPalette::Text));
+    const int titleWidth = std::max(0, right - left);
+    painter->drawText(QRect(left, secondLineTop, titleWidth, titleMetrics.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter,
+                      titleMetrics.elidedText(text, Qt::ElideRight, titleWidth));
+
+    if (index.data(ArticleListModel::IsNewRole).toBool()) {
+        const int y = secondLineTop + titleMetrics.height() / 2;
+        const QRectF dot(
+            rect.left() + (kLeftMargin + kSelectionInset) / 2.0 - kIndicatorDiameter / 2.0,
+            y - kIndicatorDiameter / 2.0, kIndicatorDiameter, kIndicatorDiameter);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(highlighted ? white : palette.color(QPalette::Link));
+        painter->drawEllipse(dot);
+    }
+
+    if (ui::isPhone()) {
+        QStyleOption arrow;
+        arrow.rect = QRect(rect.right() - kSelectionInset - kDisclosureWidth, rect.top(),
+                           kDisclosureWidth, rect.height());
+        arrow.palette = palette;
+        arrow.palette.setColor(QPalette::ButtonText,
+                               highlighted ? white : secondaryLabelColor(palette));
+        arrow.state = QStyle::State_Enabled;
+        const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_IndicatorArrowRight, &arrow, painter, option.widget);
+    }
+
+    // A hairline between rows, from the text's left edge, as list rows have.
+    QColor separator = palette.color(QPalette::Text);
+    separator.setAlphaF(0.12f);
+    painter->setPen(separator);
+    painter->drawLine(left, rect.bottom(), rect.right(), rect.bottom());
+    painter->restore();
+}
+
+void ArticleTableViewCell::paintHeader(QPainter* painter, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) const {
+    painter->save();
+    QFont font = option.font;
+    font.setPointSizeF(option.font.pointSizeF() * 1.15);
+    font.setBold(true);
+    painter->setFont(font);
+    painter->setPen(option.palette.color(QPalette::Text));
+    const QRect text = option.rect.adjusted(kLeftMargin - 12, 0, -kPadding, -kPadding / 2);
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignBottom,
+                      QFontMetrics(font).elidedText(index.data(Qt::DisplayRole).toString(),
+                                                    Qt::ElideRight, text.width()));
+    painter->restore();
+}
+
+}  // namespace pressling::reading

@@ -1,0 +1,102 @@
+#pragma once
+
+// Helpers for the suites that run Qt screens: a printable QString, waiting on the event loop,
+// throwaway stores with subscriptions served by a loopback server, and English texts.
+
+#include "feedparse/Article.h"
+#include "platform/KeyValueStore.h"
+#include "store/ArticleOperations.h"
+#include "store/ArticleStore.h"
+#include "subscriptions/StoredWebs.h"
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QString>
+#include <QTest>
+#include <QTranslator>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace pressling::test {
+
+// Only a guard against a hang: a passing wait ends as soon as the condition holds.
+inline constexpr std::chrono::seconds kEventLoopGuard{30};
+
+// Runs the event loop (the main queue included) until done() holds; false after the guard.
+inline bool waitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds guard = kEventLoopGuard) {
+    return QTest::qWaitFor(done, int(guard.count()));
+}
+
+// The two stores a screen works on, in a fresh folder: the subscription list and the articles.
+class ReaderStores {
+public:
+    ReaderStores() : list_(folder_.path() / "kvstore.sqlite") {
+        auto opened = ArticleStore::open(folder_.path() / "CDModel.sqlite");
+        if (!opened) throw std::runtime_error(opened.error().message);
+        articles_ = std::move(*opened);
+    }
+
+    KeyValueStore& list() { return list_; }
+    ArticleStore& articles() { return *articles_; }
+    const std::filesystem::path& folder() const { return folder_.path(); }
+
+    void subscribe(const std::vector<Web>& webs) { saveWebs(webs, list_); }
+    void store(const std::vector<Article>& entries) {
+        auto saved = saveArticles(entries, *articles_);
+        if (!saved) throw std::runtime_error(saved.error().message);
+    }
+
+private:
+    TemporaryDirectory folder_;
+    KeyValueStore list_;
+    std::unique_ptr<ArticleStore> articles_;
+};
+
+// "2021-03-07 12:00 UTC" plus days and minutes: the suites' calendar.
+inline Date march2021(int day, int minutes = 12 * 60) {
+    using namespace std::chrono;
+    return time_point_cast<milliseconds>(sys_days(year(2021) / March / day) +
+                                         std::chrono::minutes(minutes));
+}
+
+// An entry of the feed blogLink named web, as the parser hands it over.
+inline Article entry(const std::string& title, const std::string& link, Date pubDate,
+                     const std::string& blogLink = "https://a.example/feed",
+                     const std::string& web = "Alpha") {
+    return Article{.title = title,
+                   .description = "<p>" + title + "</p>",
+                   .web = web,
+                   .blogLink = blogLink,
+                   .link = *Url::parse(link),
+                   .pubDate = pubDate};
+}
+
+// Installs the application's English translation for one scope.
+class EnglishTexts {
+public:
+    EnglishTexts() {
+        if (!translator_.load(":/i18n/pressling_en")) throw std::runtime_error("no English .qm");
+        QCoreApplication::installTranslator(&translator_);
+    }
+    ~EnglishTexts() { QCoreApplication::removeTranslator(&translator_); }
+    EnglishTexts(const EnglishTexts&) = delete;
+    EnglishTexts& operator=(const EnglishTexts&) = delete;
+
+private:
+    QTranslator translator_;
+};
+
+}  // namespace pressling::test
