@@ -108,5 +108,9 @@ There is nothing to read yet: you have no subscriptions, or none of them has art
         <source>Hide Articles</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>New Window</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 </TS>

@@ -110,5 +110,9 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
         <source>Hide Articles</source>
         <translation>Ocultar artículos</translation>
     </message>
+    <message>
+        <source>New Window</source>
+        <translation>Nueva ventana</translation>
+    </message>
 </context>
 </TS>

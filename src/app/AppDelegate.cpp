@@ -4,9 +4,14 @@
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
 #include "subscriptions/flows/OpenURL.h"
+#include "ui/Localized.h"
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QImageReader>
 #include <QTimer>
 #include <QWidget>
 
@@ -14,6 +19,7 @@ namespace pressling::app {
 
 AppDelegate::AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject* parent)
     : QObject(parent), store_(store), listStore_(listStore) {
+    QApplication::setWindowIcon(applicationIcon());
     ui::Storyboard::registerSegue("showInfo", [](QWidget* source) {
         // Two refreshes that both end with nothing to read open it once.
         const auto open = source->window()->findChildren<InfoViewController*>();
@@ -24,25 +30,78 @@ AppDelegate::AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject*
     });
 }
 
-AppDelegate::~AppDelegate() { ui::Storyboard::registerSegue("showInfo", {}); }
+AppDelegate::~AppDelegate() {
+    for (const QPointer<QWidget>& window : otherWindows_) delete window.data();
+    ui::Storyboard::registerSegue("showInfo", {});
+}
+
+QIcon AppDelegate::applicationIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/pressling-%1.png").arg(size), QSize(size, size));
+    }
+    if (QImageReader::supportedImageFormats().contains("svg")) {
+        icon.addFile(QStringLiteral(":/icons/pressling.svg"));
+    }
+    return icon;
+}
 
 void AppDelegate::didFinishLaunching(const QStringList& urls) {
     Q_ASSERT(!window_);
     window_ = std::make_unique<QWidget>();
-    window_->setObjectName("window");
-    window_->setWindowTitle(QStringLiteral("Pressling"));
-    if (ui::isPhone()) {
-        window_->resize(420, 820);
-    } else {
-        window_->resize(1180, 760);
-    }
     presenter_ = std::make_unique<ScreenPresenter>(window_.get());
-    scene_ = new SceneDelegate(store_, listStore_, window_.get());
-    scene_->sceneWillConnect();
+    scene_ = connectScene(window_.get());
     window_->show();
     if (!urls.isEmpty()) {
         QTimer::singleShot(0, this, [this, urls] { openURLs(urls); });
     }
+}
+
+SceneDelegate* AppDelegate::newWindow() {
+    auto* window = new QWidget;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    std::erase_if(otherWindows_, [](const QPointer<QWidget>& open) { return open.isNull(); });
+    otherWindows_.emplace_back(window);
+    SceneDelegate* scene = connectScene(window);
+    // Cascaded from the window it was asked from, so it does not hide it exactly.
+    if (const QWidget* active = QApplication::activeWindow(); active != nullptr) {
+        window->move(active->pos() + QPoint(32, 32));
+    }
+    window->show();
+    return scene;
+}
+
+std::vector<SceneDelegate*> AppDelegate::sceneDelegates() const {
+    std::vector<SceneDelegate*> scenes;
+    if (scene_ != nullptr) scenes.push_back(scene_);
+    for (const QPointer<QWidget>& window : otherWindows_) {
+        if (window.isNull()) continue;
+        if (auto* scene =
+                window->findChild<SceneDelegate*>(QString(), Qt::FindDirectChildrenOnly)) {
+            scenes.push_back(scene);
+        }
+    }
+    return scenes;
+}
+
+SceneDelegate* AppDelegate::connectScene(QWidget* window) {
+    window->setObjectName("window");
+    window->setWindowTitle(QStringLiteral("Pressling"));
+    if (ui::isPhone()) {
+        window->resize(420, 820);
+    } else {
+        window->resize(1180, 760);
+    }
+    auto* newWindowAction = new QAction(ui::Localized::tr("New Window"), window);
+    newWindowAction->setObjectName("newWindowAction");
+    newWindowAction->setShortcut(QKeySequence::New);
+    newWindowAction->setShortcutContext(Qt::WindowShortcut);
+    connect(newWindowAction, &QAction::triggered, this, [this] { newWindow(); });
+    window->addAction(newWindowAction);
+
+    auto* scene = new SceneDelegate(store_, listStore_, window);
+    scene->sceneWillConnect();
+    return scene;
 }
 
 void AppDelegate::openURLs(const QStringList& urls) {

@@ -5,7 +5,9 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
+class QIcon;
 class QWidget;
 
 namespace pressling {
@@ -20,13 +22,19 @@ class ScreenPresenter;
 
 // The application: opens its window (one scene), registers the transitions that lead into this
 // layer ("showInfo"), and subscribes to the feed addresses it was started with, showing the
-// outcome over the window. Main thread; the stores must outlive it.
+// outcome over the window. Every window carries the New Window command (Ctrl+N), which opens
+// another window, a scene of its own over the same stores; those close for good when closed.
+// Main thread; the stores must outlive it.
 class AppDelegate final : public QObject {
     Q_OBJECT
 
 public:
     AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject* parent = nullptr);
     ~AppDelegate() override;
+
+    // Pressling's icon from the application's resources, in every size drawn for it. The
+    // constructor gives it to the application, and so to every window.
+    static QIcon applicationIcon();
 
     // The article store, opened before the delegate was made.
     ArticleStore& persistentContainer() const { return store_; }
@@ -35,10 +43,18 @@ public:
     // its download, as the add flow does). Call once.
     void didFinishLaunching(const QStringList& urls);
 
+    // Opens another window with its own scene and shows it; the window deletes itself (and its
+    // scene) when closed. Returns the new scene.
+    SceneDelegate* newWindow();
+
+    // The first window and its scene.
     QWidget* window() const { return window_.get(); }
     SceneDelegate* sceneDelegate() const { return scene_; }
+    // Every window still open, the first one first.
+    std::vector<SceneDelegate*> sceneDelegates() const;
 
 private:
+    SceneDelegate* connectScene(QWidget* window);
     void openURLs(const QStringList& urls);
 
     ArticleStore& store_;
@@ -46,6 +62,8 @@ private:
     std::unique_ptr<QWidget> window_;
     SceneDelegate* scene_ = nullptr;
     std::unique_ptr<ScreenPresenter> presenter_;
+    // The windows newWindow opened; each deletes itself when closed.
+    std::vector<QPointer<QWidget>> otherWindows_;
 };
 
 }  // namespace pressling::app

@@ -1,26 +1,42 @@
 // pressling: the reader application.
 //
-//   pressling [--phone] [--dark] [--data-dir DIR] [FEED-URL...]
+//   pressling [--phone] [--dark | --light] [--data-dir DIR] [FEED-URL...]
+//
+// Without --dark or --light it takes the desktop's colour scheme.
 
 #include "app/AppDelegate.h"
+#include "app/SceneDelegate.h"
 #include "platform/DataFolder.h"
 #include "platform/KeyValueStore.h"
+#include "reading/MasterViewController.h"
 #include "store/PersistentContainer.h"
+#include "ui/Appearance.h"
 #include "ui/Localized.h"
 #include "ui/Platform.h"
 #include "ui/QtMainQueue.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
-#include <QPalette>
+#include <QElapsedTimer>
+#include <QIcon>
 #include <QScreen>
-#include <QStyle>
-#include <QStyleFactory>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
 
+#include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -29,41 +45,83 @@ bool isSet(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
-QPalette darkPalette() {
-    QPalette palette;
-    const QColor window(0x1C, 0x1C, 0x1E), base(0x12, 0x12, 0x14), text(0xEB, 0xEB, 0xF0);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x2C, 0x2C, 0x2E));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(0x0A, 0x84, 0xFF));
-    palette.setColor(QPalette::ToolTipBase, window);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    palette.setColor(QPalette::Mid, QColor(0x3A, 0x3A, 0x3C));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x8E, 0x8E, 0x93));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x8E, 0x8E, 0x93));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x8E, 0x8E, 0x93));
-    return palette;
+// Seconds since this process started, from the kernel's record (clock ticks since boot).
+double secondsSinceProcessStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    // The fields after the command name, which may hold spaces, start after its ')'.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return now.tv_sec + now.tv_nsec / 1e9 - std::stod(field) / ::sysconf(_SC_CLK_TCK);
 }
 
-QPalette lightPalette() {
-    QPalette palette = QApplication::style()->standardPalette();
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::Window, QColor(0xF2, 0xF2, 0xF7));
-    palette.setColor(QPalette::Link, QColor(0x00, 0x7A, 0xFF));
-    palette.setColor(QPalette::Highlight, QColor(0x00, 0x7A, 0xFF));
-    return palette;
+std::string peakResidentSet() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) return line.substr(6);
+    }
+    return "?";
 }
+
+// PRESSLING_BENCHMARK=first-paint: prints the time from the process's start to the end of the
+// list's first paint and the peak memory of this process, then quits. PRESSLING_BENCHMARK=scroll
+// then also scrolls the list from top to bottom a page at a time, painting each page, and
+// prints the slowest and the median page (a page that crosses into an unread batch reads it).
+class BenchmarkProbe final : public QObject {
+public:
+    BenchmarkProbe(QAbstractScrollArea* list, bool scroll)
+        : QObject(list), list_(list), scroll_(scroll) {
+        list->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched == list_->viewport() && !painted_) {
+            painted_ = true;
+            QTimer::singleShot(0, this, [this] { report(); });
+        }
+        return false;
+    }
+
+private:
+    void report() {
+        std::printf("first paint: %.0f ms after the process started\n",
+                    secondsSinceProcessStart() * 1000);
+        std::printf("peak resident set at first paint:%s\n", peakResidentSet().c_str());
+        if (scroll_) scrollToBottom();
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    }
+
+    void scrollToBottom() {
+        QScrollBar* bar = list_->verticalScrollBar();
+        std::vector<double> pages;
+        QElapsedTimer timer;
+        for (;;) {
+            timer.start();
+            list_->viewport()->repaint();
+            pages.push_back(timer.nsecsElapsed() / 1e6);
+            if (bar->value() >= bar->maximum()) break;
+            bar->setValue(bar->value() + bar->pageStep());
+        }
+        std::sort(pages.begin(), pages.end());
+        std::printf("scrolled %zu pages: slowest %.2f ms, median %.2f ms\n", pages.size(),
+                    pages.back(), pages[pages.size() / 2]);
+        std::printf("peak resident set after scrolling:%s\n", peakResidentSet().c_str());
+    }
+
+    QAbstractScrollArea* list_;
+    bool scroll_;
+    bool painted_ = false;
+};
 
 int usage() {
-    std::fputs("usage: pressling [--phone] [--dark] [--data-dir DIR] [FEED-URL...]\n", stderr);
+    std::fputs("usage: pressling [--phone] [--dark | --light] [--data-dir DIR] [FEED-URL...]\n",
+               stderr);
     return 2;
 }
 
@@ -91,7 +149,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
 
     bool phone = false;
-    bool dark = false;
+    std::optional<pressling::ui::ColorScheme> scheme;
     QStringList urls;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -99,7 +157,9 @@ int main(int argc, char** argv) {
         if (argument == "--phone") {
             phone = true;
         } else if (argument == "--dark") {
-            dark = true;
+            scheme = pressling::ui::ColorScheme::dark;
+        } else if (argument == "--light") {
+            scheme = pressling::ui::ColorScheme::light;
         } else if (argument == "--data-dir") {
             if (++i == arguments.size()) return usage();
             pressling::setDataFolderOverride(arguments[i].toStdString());
@@ -115,8 +175,12 @@ int main(int argc, char** argv) {
 
     pressling::ui::QtMainQueue::install();
     pressling::ui::installTranslations();
-    application.setStyle(QStyleFactory::create("Fusion"));
-    application.setPalette(dark ? darkPalette() : lightPalette());
+    if (!scheme) {
+        const char* gtkTheme = std::getenv("GTK_THEME");
+        scheme = pressling::ui::systemColorScheme(QApplication::palette(),
+                                                  gtkTheme != nullptr ? gtkTheme : "");
+    }
+    pressling::ui::applyColorScheme(application, *scheme);
     const QScreen* screen = QApplication::primaryScreen();
     if (phone || (screen != nullptr && screen->availableSize().width() < 600)) {
         pressling::ui::setUserInterfaceIdiom(pressling::ui::UserInterfaceIdiom::phone);
@@ -125,5 +189,9 @@ int main(int argc, char** argv) {
     pressling::app::AppDelegate delegate(pressling::persistentContainer(),
                                          pressling::KeyValueStore::defaultStore());
     delegate.didFinishLaunching(urls);
+    if (const char* benchmark = std::getenv("PRESSLING_BENCHMARK"); benchmark != nullptr) {
+        new BenchmarkProbe(delegate.sceneDelegate()->masterViewController()->tableView(),
+                           std::strcmp(benchmark, "scroll") == 0);
+    }
     return application.exec();
 }

@@ -11,6 +11,7 @@
 #include "ui/AlertPresenter.h"
 #include "ui/Localized.h"
 #include "ui/NavigationController.h"
+#include "ui/PullToRefresh.h"
 #include "ui/SplitViewController.h"
 #include "ui/Storyboard.h"
 
@@ -132,6 +133,8 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
                 for (int row = first; row <= last; ++row) tableView_->expand(model_->index(row, 0));
             });
     connect(tableView_, &QTreeView::clicked, this, &MasterViewController::showDetail);
+    auto* pull = new ui::PullToRefresh(tableView_);
+    connect(pull, &ui::PullToRefresh::refreshRequested, this, &MasterViewController::handleRefresh);
     connect(tableView_, &QTreeView::activated, this, &MasterViewController::showDetail);
 
     // The status at the bottom.

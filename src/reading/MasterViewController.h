@@ -29,9 +29,9 @@ class DetailViewController;
 // with a two-line status at the bottom ("Loading..." / "Updated at 21:05" over "58 articles
 // loaded", "3 feeds with errors" or "No internet connection").
 //
-// It refreshes every subscription when it is created, on its refresh control or Ctrl+R, when
-// the application comes back to the foreground (kWillEnterForegroundNotification) and after
-// every change of the subscription list ("willUpdateWeb", "willRemoveWeb"); the articles each
+// It refreshes every subscription when it is created, on its refresh control, F5 or Ctrl+R, on
+// a touch screen's pull at the top of the list, when the application comes back to the
+// foreground (kWillEnterForegroundNotification) and after every change of the subscription list ("willUpdateWeb", "willRemoveWeb"); the articles each
 // refresh stores arrive through the model as they are saved and carry the new-article dot
 // until the next refresh starts. When a refresh ends with every feed failed it shows the
 // "Error" alert; with nothing stored and no filter it opens the information screen (the

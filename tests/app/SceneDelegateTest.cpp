@@ -52,7 +52,14 @@ protected:
         ui::Storyboard::registerSegue("showInfo", [](QWidget*) {});
         scene = new SceneDelegate(stores.articles(), stores.list(), &window);
     }
-    ~SceneDelegateTest() override { ui::Storyboard::registerSegue("showInfo", {}); }
+    ~SceneDelegateTest() override {
+        // The list's refresh reads the stores on another thread: they stay until it is over.
+        if (scene->masterViewController() != nullptr) {
+            EXPECT_TRUE(waitUntil(
+                [&] { return scene->masterViewController()->refreshesInFlight() == 0; }));
+        }
+        ui::Storyboard::registerSegue("showInfo", {});
+    }
 
     test::ReaderStores stores;
     QWidget window;
@@ -124,6 +131,60 @@ TEST(AppDelegateTest, theInformationScreenOpensOnceWhenTwoRefreshesFindNothing) 
         if (info->isVisible()) ++open;
     }
     EXPECT_EQ(open, 1);
+}
+
+// Every window's list starts a refresh that reads the stores on another thread: the stores
+// must stay until it is over.
+bool refreshesFinished(const AppDelegate& delegate) {
+    return waitUntil([&] {
+        for (const SceneDelegate* scene : delegate.sceneDelegates()) {
+            if (scene->masterViewController()->refreshesInFlight() != 0) return false;
+        }
+        return true;
+    });
+}
+
+TEST(AppDelegateTest, everyWindowCarriesTheApplicationIcon) {
+    test::ReaderStores stores;
+    AppDelegate delegate(stores.articles(), stores.list());
+    delegate.didFinishLaunching({});
+    const QIcon icon = delegate.window()->windowIcon();
+    // Drawn, not scaled up from a small one: the resources hold every size.
+    EXPECT_EQ(icon.actualSize(QSize(256, 256)), QSize(256, 256));
+    EXPECT_FALSE(icon.pixmap(QSize(32, 32)).isNull());
+    EXPECT_TRUE(refreshesFinished(delegate));
+}
+
+TEST(AppDelegateTest, ctrlNOpensAnotherWindowThatIsASceneOfItsOwn) {
+    test::ReaderStores stores;
+    AppDelegate delegate(stores.articles(), stores.list());
+    delegate.didFinishLaunching({});
+    QWidget* first = delegate.window();
+    first->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(first));
+    QTest::keyClick(first, Qt::Key_N, Qt::ControlModifier);
+    const std::vector<SceneDelegate*> scenes = delegate.sceneDelegates();
+    ASSERT_EQ(scenes.size(), 2u);
+    SceneDelegate* second = scenes[1];
+    EXPECT_NE(second->window(), first);
+    EXPECT_TRUE(second->window()->isWindow());
+    EXPECT_TRUE(second->window()->isVisible());
+    EXPECT_NE(second->masterViewController(), delegate.sceneDelegate()->masterViewController());
+
+    // Each window runs the clean-up when it becomes active, on its own. (The platform may
+    // already have activated the new window once; only the change counts.)
+    const int firstActivations = delegate.sceneDelegate()->activations();
+    const int secondActivations = second->activations();
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(second->window(), &activate);
+    EXPECT_EQ(second->activations(), secondActivations + 1);
+    EXPECT_EQ(delegate.sceneDelegate()->activations(), firstActivations);
+
+    // Closed, it is gone for good.
+    ASSERT_TRUE(refreshesFinished(delegate));
+    second->window()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(delegate.sceneDelegates().size(), 1u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointingDevice>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeView>
@@ -172,6 +173,19 @@ TEST_F(MasterViewControllerTest, onlyWhatTheLatestRefreshBroughtIsMarked) {
     list->loadData();
     ASSERT_TRUE(finished(*list));
     EXPECT_TRUE(marked().isEmpty());
+}
+
+TEST_F(MasterViewControllerTest, aFingerPullingTheListDownFromItsTopRefreshes) {
+    auto list = openList();
+    ASSERT_TRUE(finished(*list));
+    QSignalSpy refreshed(list.get(), &MasterViewController::refreshFinished);
+    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
+    QWidget* viewport = list->tableView()->viewport();
+    QTest::touchEvent(viewport, touchScreen).press(0, QPoint(100, 10), viewport);
+    QTest::touchEvent(viewport, touchScreen).move(0, QPoint(100, 60), viewport);
+    QTest::touchEvent(viewport, touchScreen).move(0, QPoint(100, 160), viewport);
+    QTest::touchEvent(viewport, touchScreen).release(0, QPoint(100, 160), viewport);
+    EXPECT_TRUE(waitUntil([&] { return refreshed.count() == 1; }));
 }
 
 TEST_F(MasterViewControllerTest, choosingAnArticleHidesItsMarker) {
