@@ -16,6 +16,10 @@ There is nothing to read yet: you have no subscriptions, or none of them has art
 Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Abre con Pressling la dirección del feed de un sitio (por ejemplo, pressling https://example.org/feed), o añádela con pressling-cli add, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
     </message>
     <message>
+        <source>Keyboard: F5 or Ctrl+R updates every subscription, Ctrl+N opens another window. On a touch screen, pull the list down to update.</source>
+        <translation>Teclado: F5 o Ctrl+R actualiza todas las suscripciones, Ctrl+N abre otra ventana. En una pantalla táctil, tira de la lista hacia abajo para actualizar.</translation>
+    </message>
+    <message>
         <source>Close</source>
         <translation>Cerrar</translation>
     </message>
