@@ -175,6 +175,9 @@ void DetailViewController::setDetailItem(std::optional<BlogPost> item) {
                                                 : Localized::tr("No article selected"));
         impl_->stack->setCurrentWidget(impl_->placeholder);
         setWindowTitle(QString());
+        // A feed's link may be any URI reference (javascript:, file:, data:, a relative
+        // text); such an address is never loaded, and the reader is told it cannot be shown.
+        if (detailItem_ && detailItem_->link) showLoadError();
     }
     configureView();
 }

@@ -120,11 +120,16 @@ TEST_F(DetailViewControllerTest, anArticleWithoutAWebLinkLoadsNothingAndClearsTh
     detail.shareLink();
     EXPECT_EQ(detail.findChild<ui::ShareSheet*>(), nullptr);
 
-    // A feed may carry any scheme in its links; the page loads only the web's.
+    // A feed may carry any scheme in its links; the page loads only the web's, and says so
+    // with the error alert for any other.
+    QSignalSpy failed(&detail, &DetailViewController::loadErrorShown);
     detail.setDetailItem(article("Local", "file:///etc/passwd"));
     detail.setDetailItem(article("Script", "javascript:alert(1)"));
+    detail.setDetailItem(article("Relative", "abc-123"));
     EXPECT_EQ(detail.requestCount(), 1);
     EXPECT_EQ(detail.requestedUrl().toString(), QString::fromStdString(server.url("/page")));
+    EXPECT_EQ(failed.count(), 3);
+    for (auto* box : detail.findChildren<QMessageBox*>()) box->close();
 }
 
 TEST_F(DetailViewControllerTest, sharingOffersExactlyTheArticlesLink) {
