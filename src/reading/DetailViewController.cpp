@@ -1,6 +1,8 @@
 // The one file that includes Qt WebEngine: it is slow to compile.
 #include "reading/DetailViewController.h"
 
+#include "reading/ConnectionErrorAlert.h"
+
 #include "ui/AlertPresenter.h"
 #include "ui/Localized.h"
 #include "ui/ShareSheet.h"
@@ -25,12 +27,6 @@ namespace {
 
 using ui::Localized;
 
-constexpr const char* kErrorTitle = QT_TRANSLATE_NOOP("Pressling", "Error");
-constexpr const char* kConnectionMessage = QT_TRANSLATE_NOOP(
-    "Pressling",
-    "Something was wrong while the sources were being loaded, check the Internet connection and "
-    "try again.");
-constexpr const char* kOkey = QT_TRANSLATE_NOOP("Pressling", "Okey");
 
 // Chromium's net::ERR_ABORTED: a load replaced by another or stopped, not a failure.
 constexpr int kErrorAborted = -3;

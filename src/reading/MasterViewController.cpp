@@ -1,5 +1,7 @@
 #include "reading/MasterViewController.h"
 
+#include "reading/ConnectionErrorAlert.h"
+
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "reading/ArticleListModel.h"
@@ -34,13 +36,6 @@ namespace {
 
 using ui::Localized;
 
-// The keys of the refresh's alert, listed here for the translation tools.
-constexpr const char* kErrorTitle = QT_TRANSLATE_NOOP("Pressling", "Error");
-constexpr const char* kConnectionMessage = QT_TRANSLATE_NOOP(
-    "Pressling",
-    "Something was wrong while the sources were being loaded, check the Internet connection and "
-    "try again.");
-constexpr const char* kOkey = QT_TRANSLATE_NOOP("Pressling", "Okey");
 
 const QColor kLightGray(0xAA, 0xAA, 0xAA);
 const QColor kRed(0xFF, 0x3B, 0x30);
