@@ -1,5 +1,6 @@
 #include "FeedGenerator.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -67,8 +68,6 @@ constexpr std::array<std::string_view, 7> kWeekdays{"Sun", "Mon", "Tue", "Wed",
 constexpr std::array<std::string_view, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-constexpr std::string_view kSite = "https://blog.example.org";
-
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
@@ -101,7 +100,7 @@ void appendWord(std::string& out, Rng& rng, bool capitalise) {
 }
 
 // One sentence of HTML, with the inline markup and entities that blog bodies carry.
-void appendSentence(std::string& out, Rng& rng, std::size_t& linkNumber) {
+void appendSentence(std::string& out, Rng& rng, std::size_t& linkNumber, std::string_view site) {
     const std::size_t words = rng.between(6, 18);
     for (std::size_t i = 0; i < words; ++i) {
         if (i > 0) out += rng.percent(3) ? " — " : " ";
@@ -116,7 +115,7 @@ void appendSentence(std::string& out, Rng& rng, std::size_t& linkNumber) {
             out += "</strong>";
         } else if (roll < 14) {
             out += "<a href=\"";
-            out += kSite;
+            out += site;
             out += "/notes/";
             out += std::to_string(++linkNumber);
             out += "?utm_source=feed&amp;utm_medium=rss\">";
@@ -138,16 +137,16 @@ void appendSentence(std::string& out, Rng& rng, std::size_t& linkNumber) {
     out += rng.percent(85) ? ". " : (rng.percent(50) ? "? " : "! ");
 }
 
-void appendParagraph(std::string& out, Rng& rng, std::size_t& linkNumber) {
+void appendParagraph(std::string& out, Rng& rng, std::size_t& linkNumber, std::string_view site) {
     out += "<p>";
     const std::size_t sentences = rng.between(2, 5);
-    for (std::size_t i = 0; i < sentences; ++i) appendSentence(out, rng, linkNumber);
+    for (std::size_t i = 0; i < sentences; ++i) appendSentence(out, rng, linkNumber, site);
     out.pop_back();  // the space after the last sentence
     out += "</p>\n";
 }
 
 // An HTML body of 2-4 KB: paragraphs, now and then a quote, a list, an image or some code.
-std::string makeHtmlBody(Rng& rng, std::size_t entryNumber) {
+std::string makeHtmlBody(Rng& rng, std::size_t entryNumber, std::string_view site) {
     const std::size_t target = rng.between(2048, 4096);
     std::string html;
     html.reserve(target + 1024);
@@ -156,20 +155,20 @@ std::string makeHtmlBody(Rng& rng, std::size_t entryNumber) {
         const unsigned roll = unsigned(rng.next() % 100);
         if (roll < 8) {
             html += "<blockquote>";
-            appendParagraph(html, rng, linkNumber);
+            appendParagraph(html, rng, linkNumber, site);
             html += "</blockquote>\n";
         } else if (roll < 16) {
             html += "<ul>\n";
             for (std::size_t i = 0, n = rng.between(2, 5); i < n; ++i) {
                 html += "<li>";
-                appendSentence(html, rng, linkNumber);
+                appendSentence(html, rng, linkNumber, site);
                 html.pop_back();
                 html += "</li>\n";
             }
             html += "</ul>\n";
         } else if (roll < 24) {
             html += "<p><img src=\"";
-            html += kSite;
+            html += site;
             html += "/images/";
             html += std::to_string(entryNumber);
             html += '-';
@@ -185,7 +184,7 @@ std::string makeHtmlBody(Rng& rng, std::size_t entryNumber) {
                 "    if (items[i].size() &gt; limit &amp;&amp; !seen[i]) emit(items[i]);\n"
                 "}</code></pre>\n";
         } else {
-            appendParagraph(html, rng, linkNumber);
+            appendParagraph(html, rng, linkNumber, site);
         }
     }
     return html;
@@ -213,12 +212,14 @@ std::string makeTitle(Rng& rng) {
     return title;
 }
 
-std::string makeLink(std::chrono::sys_seconds when, std::size_t entryNumber, Rng& rng) {
+std::string makeLink(std::chrono::sys_seconds when, std::size_t entryNumber, Rng& rng,
+                     std::string_view site) {
     const std::chrono::year_month_day day{std::chrono::floor<std::chrono::days>(when)};
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "%s/%04d/%02u/%02u/", kSite.data(), int(day.year()),
-                  unsigned(day.month()), unsigned(day.day()));
-    std::string link = prefix;
+    char date[32];
+    std::snprintf(date, sizeof date, "/%04d/%02u/%02u/", int(day.year()), unsigned(day.month()),
+                  unsigned(day.day()));
+    std::string link(site);
+    link += date;
     for (int i = 0; i < 3; ++i) {
         std::string_view word = rng.pick(kWords);
         link += word;
@@ -306,42 +307,59 @@ void appendBody(std::string& out, Rng& rng, std::string_view html) {
     }
 }
 
-constexpr std::string_view kFeedTitle = "The Long Table — notes on food, cities & software";
-constexpr std::string_view kFeedAbout =
-    "Essays from Zürich, Lisbon and 日本: recipes, café reviews, city walks and the occasional "
-    "release note.";
+// What to write: the feed's identity, and either a size to reach or a number of entries.
+struct Shape {
+    const FeedSite& site;
+    std::size_t targetBytes = 0;
+    std::size_t entryCount = 0;  // 0: as many as targetBytes asks for
 
-GeneratedFeed generateRss(Rng& rng, std::size_t targetBytes) {
+    std::size_t reserve() const { return entryCount > 0 ? entryCount * 6144 : targetBytes + 8192; }
+    bool wantsMore(const GeneratedFeed& feed, std::size_t closingSize) const {
+        if (entryCount > 0) return feed.entryCount < entryCount;
+        return feed.entryCount == 0 || feed.document.size() + closingSize < targetBytes;
+    }
+};
+
+// "blog.example.org" for "https://blog.example.org", for tag: URIs.
+std::string_view authorityOf(std::string_view site) {
+    if (const auto scheme = site.find("://"); scheme != std::string_view::npos) {
+        site.remove_prefix(scheme + 3);
+    }
+    return site.substr(0, site.find('/'));
+}
+
+GeneratedFeed generateRss(Rng& rng, const Shape& shape) {
     using namespace std::chrono;
     GeneratedFeed feed;
     std::string& out = feed.document;
-    out.reserve(targetBytes + 8192);
-    sys_seconds when = sys_days{year{2003} / June / 10} + hours{4};
+    out.reserve(shape.reserve());
+    const FeedSite& site = shape.site;
+    sys_seconds when = site.newest;
 
     out +=
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
         "xmlns:atom=\"http://www.w3.org/2005/Atom\">\n"
         "<channel>\n";
-    appendElement(out, "  ", "title", kFeedTitle);
-    appendElement(out, "  ", "link", std::string(kSite) + "/");
-    appendElement(out, "  ", "description", kFeedAbout);
+    appendElement(out, "  ", "title", site.title);
+    appendElement(out, "  ", "link", site.site + "/");
+    appendElement(out, "  ", "description", site.about);
     appendElement(out, "  ", "language", "en-us");
     appendElement(out, "  ", "lastBuildDate", rfc822Date(when, rng));
     appendElement(out, "  ", "generator", "hand-rolled 2.4");
     out += "  <atom:link href=\"";
-    out += kSite;
+    out += site.site;
     out += "/feed.xml\" rel=\"self\" type=\"application/rss+xml\"/>\n";
     out += "  <image>\n";
-    appendElement(out, "    ", "url", std::string(kSite) + "/logo.png");
+    appendElement(out, "    ", "url", site.site + "/logo.png");
     appendElement(out, "    ", "title", "The Long Table");
-    appendElement(out, "    ", "link", std::string(kSite) + "/");
+    appendElement(out, "    ", "link", site.site + "/");
     out += "  </image>\n";
 
     constexpr std::string_view kClosing = "</channel>\n</rss>\n";
-    while (feed.entryCount == 0 || out.size() + kClosing.size() < targetBytes) {
+    while (shape.wantsMore(feed, kClosing.size())) {
         const std::size_t number = ++feed.entryCount;
-        const std::string link = makeLink(when, number, rng);
+        const std::string link = makeLink(when, number, rng, site.site);
         out += "  <item>\n";
         appendElement(out, "    ", "title", makeTitle(rng));
         appendElement(out, "    ", "link", link);
@@ -349,7 +367,9 @@ GeneratedFeed generateRss(Rng& rng, std::size_t targetBytes) {
             out += "    <guid isPermaLink=\"true\">";
             out += link;
         } else {
-            out += "    <guid isPermaLink=\"false\">tag:blog.example.org,2003:post-";
+            out += "    <guid isPermaLink=\"false\">tag:";
+            out += authorityOf(site.site);
+            out += ",2003:post-";
             out += std::to_string(number);
         }
         out += "</guid>\n";
@@ -359,7 +379,7 @@ GeneratedFeed generateRss(Rng& rng, std::size_t targetBytes) {
             appendElement(out, "    ", "category", rng.pick(kCategories));
         }
         out += "    <description>";
-        appendBody(out, rng, makeHtmlBody(rng, number));
+        appendBody(out, rng, makeHtmlBody(rng, number, site.site));
         out += "</description>\n";
         appendElement(out, "    ", "comments", link + "#comments");
         out += "  </item>\n";
@@ -369,35 +389,36 @@ GeneratedFeed generateRss(Rng& rng, std::size_t targetBytes) {
     return feed;
 }
 
-GeneratedFeed generateAtom(Rng& rng, std::size_t targetBytes) {
+GeneratedFeed generateAtom(Rng& rng, const Shape& shape) {
     using namespace std::chrono;
     GeneratedFeed feed;
     std::string& out = feed.document;
-    out.reserve(targetBytes + 8192);
-    sys_seconds when = sys_days{year{2003} / June / 10} + hours{4};
+    out.reserve(shape.reserve());
+    const FeedSite& site = shape.site;
+    sys_seconds when = site.newest;
 
     out +=
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
         "<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:lang=\"en\">\n";
-    appendElement(out, "  ", "title", kFeedTitle);
-    appendElement(out, "  ", "subtitle", kFeedAbout);
+    appendElement(out, "  ", "title", site.title);
+    appendElement(out, "  ", "subtitle", site.about);
     out += "  <link rel=\"alternate\" type=\"text/html\" href=\"";
-    out += kSite;
+    out += site.site;
     out += "/\"/>\n  <link rel=\"self\" type=\"application/atom+xml\" href=\"";
-    out += kSite;
+    out += site.site;
     out += "/atom.xml\"/>\n";
-    appendElement(out, "  ", "id", std::string(kSite) + "/");
+    appendElement(out, "  ", "id", site.site + "/");
     appendElement(out, "  ", "updated", isoDate(when, rng));
     out += "  <author>\n";
     appendElement(out, "    ", "name", kAuthors[0]);
-    appendElement(out, "    ", "uri", std::string(kSite) + "/about/");
+    appendElement(out, "    ", "uri", site.site + "/about/");
     out += "  </author>\n";
     out += "  <generator uri=\"https://example.com/\" version=\"2.4\">hand-rolled</generator>\n";
 
     constexpr std::string_view kClosing = "</feed>\n";
-    while (feed.entryCount == 0 || out.size() + kClosing.size() < targetBytes) {
+    while (shape.wantsMore(feed, kClosing.size())) {
         const std::size_t number = ++feed.entryCount;
-        const std::string link = makeLink(when, number, rng);
+        const std::string link = makeLink(when, number, rng, site.site);
         out += "  <entry>\n";
         appendElement(out, "    ", "title", makeTitle(rng));
         out += "    <link rel=\"alternate\" type=\"text/html\" href=\"";
@@ -415,7 +436,7 @@ GeneratedFeed generateAtom(Rng& rng, std::size_t targetBytes) {
             appendEscaped(out, rng.pick(kCategories));
             out += "\"/>\n";
         }
-        const std::string html = makeHtmlBody(rng, number);
+        const std::string html = makeHtmlBody(rng, number, site.site);
         if (rng.percent(50)) {
             // A teaser: the first paragraph of the body.
             const std::size_t end = html.find("</p>");
@@ -445,11 +466,25 @@ std::optional<FeedFormat> feedFormatNamed(std::string_view name) {
     return std::nullopt;
 }
 
-GeneratedFeed FeedGenerator::generate(FeedFormat format, std::size_t targetBytes) const {
+namespace {
+
+GeneratedFeed generateShape(std::uint64_t seed, FeedFormat format, const Shape& shape) {
     // The format enters the seed so the two documents do not share their text.
-    Rng rng(seed_ ^ (format == FeedFormat::rss ? 0x5253'5300ULL : 0x41'544f'4d00ULL));
-    return format == FeedFormat::rss ? generateRss(rng, targetBytes)
-                                     : generateAtom(rng, targetBytes);
+    Rng rng(seed ^ (format == FeedFormat::rss ? 0x5253'5300ULL : 0x41'544f'4d00ULL));
+    return format == FeedFormat::rss ? generateRss(rng, shape) : generateAtom(rng, shape);
+}
+
+}  // namespace
+
+GeneratedFeed FeedGenerator::generate(FeedFormat format, std::size_t targetBytes) const {
+    const FeedSite site;
+    return generateShape(seed_, format, Shape{.site = site, .targetBytes = targetBytes});
+}
+
+GeneratedFeed FeedGenerator::generateEntries(FeedFormat format, std::size_t entryCount,
+                                             const FeedSite& site) const {
+    return generateShape(seed_, format,
+                         Shape{.site = site, .entryCount = std::max<std::size_t>(entryCount, 1)});
 }
 
 }  // namespace pressling::bench

@@ -20,6 +20,7 @@ packages=(
   libbenchmark-dev
   python3 python3-feedparser # end-to-end comparison in bench/
   hyperfine
+  newsboat time curl   # the refresh comparison in bench/
   qt6-base-dev         # the reader application: Widgets, and QtTest for its suites
   qt6-webengine-dev    # the article's web page
   qt6-tools-dev qt6-l10n-tools # translations (lrelease, lupdate)
