@@ -244,10 +244,11 @@ sqlite::Result<void> configureConnection(sqlite::Database& db) {
     }
     mode->reset();
     // NORMAL is durable enough in WAL mode (a power cut may lose the last saves, never the
-    // file's consistency); memory-mapped reads let a search scan the folded texts without a
-    // system call per page.
+    // file's consistency). No memory mapping: a refresh reads most of the file, and mapped
+    // pages would count against the process's memory for the rest of its life; searches were
+    // measured as fast with plain reads (50-60 ms over 100 000 articles).
     return db.execute(
-        "PRAGMA synchronous=NORMAL; PRAGMA mmap_size=268435456; PRAGMA cache_size=-16384;");
+        "PRAGMA synchronous=NORMAL; PRAGMA mmap_size=0; PRAGMA cache_size=-16384;");
 }
 
 // The rank of a post among those with the same sortKey: saved posts by id, and pending
