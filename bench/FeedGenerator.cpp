@@ -68,26 +68,6 @@ constexpr std::array<std::string_view, 7> kWeekdays{"Sun", "Mon", "Tue", "Wed",
 constexpr std::array<std::string_view, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-void appendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
 
 void appendWord(std::string& out, Rng& rng, bool capitalise) {
     std::string_view word = rng.percent(4) ? rng.pick(kForeignWords) : rng.pick(kWords);
@@ -290,7 +270,7 @@ void appendElement(std::string& out, std::string_view indent, std::string_view n
     out += '<';
     out += name;
     out += '>';
-    appendEscaped(out, text);
+    appendXmlEscaped(out, text);
     out += "</";
     out += name;
     out += ">\n";
@@ -303,7 +283,7 @@ void appendBody(std::string& out, Rng& rng, std::string_view html) {
         out += html;  // the generated HTML never contains "]]>"
         out += "]]>";
     } else {
-        appendEscaped(out, html);
+        appendXmlEscaped(out, html);
     }
 }
 
@@ -433,7 +413,7 @@ GeneratedFeed generateAtom(Rng& rng, const Shape& shape) {
         out += "    </author>\n";
         for (std::size_t i = 0, n = rng.between(1, 3); i < n; ++i) {
             out += "    <category term=\"";
-            appendEscaped(out, rng.pick(kCategories));
+            appendXmlEscaped(out, rng.pick(kCategories));
             out += "\"/>\n";
         }
         const std::string html = makeHtmlBody(rng, number, site.site);
@@ -445,7 +425,7 @@ GeneratedFeed generateAtom(Rng& rng, const Shape& shape) {
                                           ? std::string_view(html).substr(0, 300)
                                           : std::string_view(html).substr(start, end + 4 - start);
             out += "    <summary type=\"html\">";
-            appendEscaped(out, teaser);
+            appendXmlEscaped(out, teaser);
             out += "</summary>\n";
         }
         out += "    <content type=\"html\">";
@@ -459,6 +439,27 @@ GeneratedFeed generateAtom(Rng& rng, const Shape& shape) {
 }
 
 }  // namespace
+
+void appendXmlEscaped(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
 
 std::optional<FeedFormat> feedFormatNamed(std::string_view name) {
     if (name == "rss") return FeedFormat::rss;

@@ -14,6 +14,9 @@ enum class FeedFormat { rss, atom };
 // "rss" or "atom".
 std::optional<FeedFormat> feedFormatNamed(std::string_view name);
 
+// Appends text with &, <, > and " escaped, for XML text and attribute values.
+void appendXmlEscaped(std::string& out, std::string_view text);
+
 struct GeneratedFeed {
     std::string document;
     std::size_t entryCount = 0;

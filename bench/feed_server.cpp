@@ -668,24 +668,7 @@ private:
 
 std::string xmlEscaped(std::string_view text) {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
+    pressling::bench::appendXmlEscaped(out, text);
     return out;
 }
 
