@@ -13,6 +13,9 @@
 #include "ui/Storyboard.h"
 
 #include <gtest/gtest.h>
+
+#include <QAction>
+#include <QKeySequence>
 #include <QEvent>
 #include <QSignalSpy>
 #include <QWindowStateChangeEvent>
@@ -160,9 +163,14 @@ TEST(AppDelegateTest, ctrlNOpensAnotherWindowThatIsASceneOfItsOwn) {
     AppDelegate delegate(stores.articles(), stores.list());
     delegate.didFinishLaunching({});
     QWidget* first = delegate.window();
-    first->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(first));
-    QTest::keyClick(first, Qt::Key_N, Qt::ControlModifier);
+    // The command is the window's Ctrl+N action. It is triggered directly: whether a synthetic
+    // key press reaches a shortcut depends on the platform's window activation, which is not
+    // what is under test here.
+    auto* action = first->findChild<QAction*>("newWindowAction");
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_TRUE(first->actions().contains(action));
+    action->trigger();
     const std::vector<SceneDelegate*> scenes = delegate.sceneDelegates();
     ASSERT_EQ(scenes.size(), 2u);
     SceneDelegate* second = scenes[1];
