@@ -2,15 +2,15 @@
 
 #include "MainLoop.h"
 #include "Usage.h"
+#include "flows/AddFeed.h"
+#include "flows/Cleanup.h"
+#include "flows/OpenURL.h"
+#include "flows/Refresh.h"
+#include "flows/RemoveFeed.h"
 #include "platform/Log.h"
-#include "store/ArticleOperations.h"
 #include "store/FetchedResultsController.h"
 #include "store/PersistentContainer.h"
-#include "store/Refresh.h"
 #include "subscriptions/StoredWebs.h"
-#include "subscriptions/flows/AddFeed.h"
-#include "subscriptions/flows/OpenURL.h"
-#include "subscriptions/flows/RemoveFeed.h"
 
 #include <fmt/chrono.h>
 #include <fmt/format.h>
@@ -84,8 +84,8 @@ int runRemoveCommand(std::span<const std::string_view> arguments) {
     }
     const Web& web = webs[*position - 1];
     if (auto removed = removeWeb(*position - 1); !removed) {
-        std::cerr << "pressling-cli: cannot remove " << web.title << ": "
-                  << removed.error().message << '\n';
+        std::cerr << "pressling-cli: cannot remove " << web.title << ": " << removed.error().message
+                  << '\n';
         return 1;
     }
     std::cout << "Removed " << web.title << " (" << web.url << ")\n";
@@ -180,8 +180,11 @@ int runArticlesCommand(std::span<const std::string_view> arguments) {
                 return 1;
             }
             const std::string time =
-                post->pubDate ? fmt::format("{:%H:%M}", fmt::localtime(std::chrono::system_clock::to_time_t(*post->pubDate)))
-                              : std::string("--:--");
+                post->pubDate
+                    ? fmt::format(
+                          "{:%H:%M}",
+                          fmt::localtime(std::chrono::system_clock::to_time_t(*post->pubDate)))
+                    : std::string("--:--");
             std::cout << "  " << time << "  " << post->web.value_or("") << "  "
                       << post->title.value_or("") << "\n         "
                       << (post->link ? post->link->absoluteString() : std::string()) << '\n';

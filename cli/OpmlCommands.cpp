@@ -2,11 +2,11 @@
 
 #include "MainLoop.h"
 #include "Usage.h"
+#include "flows/AddFeed.h"
 #include "platform/DispatchGroup.h"
 #include "platform/GlobalQueue.h"
 #include "subscriptions/Opml.h"
 #include "subscriptions/StoredWebs.h"
-#include "subscriptions/flows/AddFeed.h"
 
 #include <fstream>
 #include <iostream>

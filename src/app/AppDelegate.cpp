@@ -3,7 +3,7 @@
 #include "app/InfoViewController.h"
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
-#include "subscriptions/flows/OpenURL.h"
+#include "flows/OpenURL.h"
 #include "ui/Localized.h"
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"

@@ -1,10 +1,10 @@
 #include "app/SceneDelegate.h"
 
 #include "app/MainViewController.h"
+#include "flows/Cleanup.h"
 #include "platform/NotificationCenter.h"
 #include "reading/DetailViewController.h"
 #include "reading/MasterViewController.h"
-#include "store/ArticleOperations.h"
 #include "ui/NavigationController.h"
 #include "ui/Platform.h"
 

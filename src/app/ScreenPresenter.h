@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subscriptions/flows/SubscribePresenter.h"
+#include "flows/SubscribePresenter.h"
 
 #include <QPointer>
 #include <QWidget>

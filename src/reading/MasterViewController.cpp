@@ -2,14 +2,14 @@
 
 #include "reading/ConnectionErrorAlert.h"
 
+#include "flows/AddFeed.h"
+#include "flows/RemoveFeed.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "reading/ArticleListModel.h"
 #include "reading/ArticleTableViewCell.h"
 #include "reading/DetailViewController.h"
 #include "store/ArticleStore.h"
-#include "subscriptions/flows/AddFeed.h"
-#include "subscriptions/flows/RemoveFeed.h"
 #include "ui/AlertPresenter.h"
 #include "ui/Localized.h"
 #include "ui/NavigationController.h"
@@ -35,7 +35,6 @@ namespace pressling::reading {
 namespace {
 
 using ui::Localized;
-
 
 const QColor kLightGray(0xAA, 0xAA, 0xAA);
 const QColor kRed(0xFF, 0x3B, 0x30);

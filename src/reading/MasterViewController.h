@@ -1,7 +1,7 @@
 #pragma once
 
+#include "flows/Refresh.h"
 #include "platform/NotificationCenter.h"
-#include "store/Refresh.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -31,12 +31,12 @@ class DetailViewController;
 //
 // It refreshes every subscription when it is created, on its refresh control, F5 or Ctrl+R, on
 // a touch screen's pull at the top of the list, when the application comes back to the
-// foreground (kWillEnterForegroundNotification) and after every change of the subscription list ("willUpdateWeb", "willRemoveWeb"); the articles each
-// refresh stores arrive through the model as they are saved and carry the new-article dot
-// until the next refresh starts. When a refresh ends with every feed failed it shows the
-// "Error" alert; with nothing stored and no filter it opens the information screen (the
-// transition "showInfo"). Choosing an article shows it in the DetailViewController of the split
-// view it sits in (the transition "showDetail").
+// foreground (kWillEnterForegroundNotification) and after every change of the subscription list
+// ("willUpdateWeb", "willRemoveWeb"); the articles each refresh stores arrive through the model as
+// they are saved and carry the new-article dot until the next refresh starts. When a refresh ends
+// with every feed failed it shows the "Error" alert; with nothing stored and no filter it opens the
+// information screen (the transition "showInfo"). Choosing an article shows it in the
+// DetailViewController of the split view it sits in (the transition "showDetail").
 //
 // Main thread. The store and the stores named by the refresh options must outlive it. A refresh
 // still running when it is destroyed finishes without it.

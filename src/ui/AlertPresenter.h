@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subscriptions/flows/SubscribePresenter.h"
+#include "platform/Alert.h"
 
 class QMessageBox;
 class QWidget;

@@ -3,9 +3,9 @@
 // when there is nothing to read, the marker on what the last refresh brought, and the removal
 // of a feed whose articles go past the store's change tracking.
 
+#include "flows/RemoveFeed.h"
 #include "reading/ArticleListModel.h"
 #include "reading/MasterViewController.h"
-#include "subscriptions/flows/RemoveFeed.h"
 #include "support/LoopbackServer.h"
 #include "support/QtTestSupport.h"
 #include "ui/Storyboard.h"

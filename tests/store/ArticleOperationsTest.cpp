@@ -1,13 +1,10 @@
 // What the refresh, the remove flow and the shell do to the stored articles: saving a feed's
-// entries (duplicates, the cap of 20 per feed group, failures), the day key, deleting a feed,
-// and the clean-up that once deleted the articles of feeds whose title had changed.
+// entries (duplicates, the cap of 20 per feed group, failures), the day key and deleting a feed.
 
 #include "store/ArticleOperations.h"
 
-#include "StoreTestSupport.h"
-#include "platform/KeyValueStore.h"
+#include "support/StoreTestSupport.h"
 #include "platform/NotificationCenter.h"
-#include "subscriptions/StoredWebs.h"
 
 #include <gtest/gtest.h>
 
@@ -248,58 +245,6 @@ TEST_F(ArticleOperations, deletingAFeedByUrlAlsoTakesArticlesWhoseWebIsThatUrl) 
     ASSERT_TRUE(deleteArticles(kFeedA, *store).has_value());
     EXPECT_EQ(titleSet(fetchAll(*store)), (std::multiset<std::string>{"C1", "C2"}));
     EXPECT_TRUE(saves.empty()) << "a batch delete was announced";
-}
-
-// --- cleanUpArticles ----------------------------------------------------------------------
-
-class CleanUpArticles : public ArticleOperations {
-protected:
-    void subscribe(std::vector<Web> webs) { saveWebs(webs, subscriptions); }
-    std::set<std::string> feedsLeft() {
-        std::set<std::string> feeds;
-        for (const auto& post : fetchAll(*store)) feeds.insert(post.blogLink.value_or("<none>"));
-        return feeds;
-    }
-
-    KeyValueStore subscriptions{store.folder() / "kvstore.sqlite"};
-};
-
-TEST_F(CleanUpArticles, keepsRetitledAndUntitledFeedsAndRemovesUnsubscribedOnes) {
-    ASSERT_TRUE(saveArticles(feedEntries(2, "R", kFeedA, "Renamed in the feed"), *store));
-    ASSERT_TRUE(saveArticles(feedEntries(2, "W", kFeedB, "Web"), *store));
-    ASSERT_TRUE(saveArticles(feedEntries(2, "G", "https://gone.example/feed", "Gone"), *store));
-    BlogPost orphan;  // no blogLink: written by someone else, belongs to no feed
-    orphan.web = "A";
-    orphan.title = "Orphan";
-    store->insert(orphan);
-    ASSERT_TRUE(store->save().has_value());
-    subscribe({{"A title in the list", kFeedA, std::nullopt}, {"Untitled feed", kFeedB, false}});
-
-    for (int activation = 0; activation < 2; ++activation) {
-        ASSERT_TRUE(cleanUpArticles(*store, subscriptions).has_value());
-        EXPECT_EQ(feedsLeft(), (std::set<std::string>{kFeedA, kFeedB}));
-        EXPECT_EQ(fetchAll(*store).size(), 4u);
-    }
-}
-
-TEST_F(CleanUpArticles, deletesNothingOnASubscriptionListItCannotRead) {
-    ASSERT_TRUE(saveArticles(feedEntries(2), *store));
-    ASSERT_TRUE(subscriptions.setData("{not a list", kStoredWebsKey).has_value());
-    auto result = cleanUpArticles(*store, subscriptions);
-    ASSERT_FALSE(result.has_value());
-    EXPECT_EQ(result.error().kind, StoreError::Kind::fetchFailed);
-    EXPECT_EQ(fetchAll(*store).size(), 2u);
-}
-
-TEST_F(CleanUpArticles, stopsAtTheFirstFailedDelete) {
-    ASSERT_TRUE(saveArticles(feedEntries(2), *store));
-    subscribe({});
-    alterStoreFile(store.file(), test::kFailDeletes);
-    auto result = cleanUpArticles(*store, subscriptions);
-    ASSERT_FALSE(result.has_value());
-    EXPECT_EQ(result.error().kind, StoreError::Kind::deleteFailed);
-    alterStoreFile(store.file(), test::kHealFault);
-    EXPECT_EQ(fetchAll(*store).size(), 2u);
 }
 
 }  // namespace

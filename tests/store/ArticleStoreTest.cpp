@@ -4,7 +4,7 @@
 
 #include "store/ArticleStore.h"
 
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 #include "platform/DataFolder.h"
 #include "platform/NotificationCenter.h"
 #include "store/PersistentContainer.h"

@@ -4,7 +4,7 @@
 
 #include "store/FetchedResultsController.h"
 
-#include "StoreTestSupport.h"
+#include "support/StoreTestSupport.h"
 #include "store/ArticleOperations.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "subscriptions/flows/RemoveFeed.h"
+#include "flows/RemoveFeed.h"
 
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"

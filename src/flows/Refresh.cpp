@@ -1,4 +1,4 @@
-#include "store/Refresh.h"
+#include "flows/Refresh.h"
 
 #include "feedparse/RSSParser.h"
 #include "platform/GlobalQueue.h"

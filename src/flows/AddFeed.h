@@ -1,8 +1,8 @@
 #pragma once
 
+#include "flows/SubscribePresenter.h"
 #include "platform/Download.h"
 #include "platform/Url.h"
-#include "subscriptions/flows/SubscribePresenter.h"
 
 #include <expected>
 #include <string>

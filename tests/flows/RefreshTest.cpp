@@ -4,7 +4,7 @@
 // last case reproduces a lost write: a feed subscribed during a run used to vanish when the run
 // wrote back the whole list it had read at the start.
 
-#include "store/Refresh.h"
+#include "flows/Refresh.h"
 
 #include "platform/KeyValueStore.h"
 #include "platform/RunLoop.h"

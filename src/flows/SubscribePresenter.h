@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Alert.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -16,25 +18,6 @@ inline constexpr std::string_view kRSSNotFoundMessage =
     "We will check your link in order yo verify if we can support it. Maybe it will work in the "
     "next update!";
 inline constexpr std::string_view kOkeyButton = "Okey";
-
-// One button of an Alert. Choosing any button closes the alert; that is its whole effect
-// unless the presenter's caller says otherwise.
-struct AlertAction {
-    enum class Style { defaultStyle, cancel, destructive };
-    std::string title;
-    Style style = Style::defaultStyle;
-
-    friend bool operator==(const AlertAction&, const AlertAction&) = default;
-};
-
-// A modal alert: a title, a message and its buttons in order. A plain value.
-struct Alert {
-    std::string title;
-    std::string message;
-    std::vector<AlertAction> actions;
-
-    friend bool operator==(const Alert&, const Alert&) = default;
-};
 
 // Where the add flow shows its outcome: the application's front screen (the window's root
 // screen, or what it currently presents), or pressling-cli's console. Called on the main thread

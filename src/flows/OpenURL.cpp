@@ -1,8 +1,8 @@
-#include "subscriptions/flows/OpenURL.h"
+#include "flows/OpenURL.h"
 
+#include "flows/AddFeed.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
-#include "subscriptions/flows/AddFeed.h"
 
 #include <fmt/format.h>
 

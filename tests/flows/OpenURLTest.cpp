@@ -2,12 +2,12 @@
 // subscribing to the result with its outcome shown through the presenter — or nothing at all
 // when there is no window.
 
-#include "subscriptions/flows/OpenURL.h"
+#include "flows/OpenURL.h"
 
+#include "flows/AddFeed.h"
 #include "platform/KeyValueStore.h"
 #include "platform/RunLoop.h"
 #include "subscriptions/StoredWebs.h"
-#include "subscriptions/flows/AddFeed.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 

@@ -1,7 +1,7 @@
 // Adding a feed: which candidates pass the check, what reaches the catalog and the list, when
 // "willUpdateWeb" is posted, and how a title already subscribed is recognised.
 
-#include "subscriptions/flows/AddFeed.h"
+#include "flows/AddFeed.h"
 
 #include "platform/DataFolder.h"
 #include "platform/KeyValueStore.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "flows/SubscribePresenter.h"
 #include "platform/Url.h"
-#include "subscriptions/flows/SubscribePresenter.h"
 
 #include <optional>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "subscriptions/flows/AddFeed.h"
+#include "flows/AddFeed.h"
 
 #include "feedparse/RSSData.h"
 #include "feedparse/RSSParser.h"

@@ -1,7 +1,7 @@
 // Removing a subscription: the position is the one loadWebs gives, the feed's articles go
 // first, and a store that refuses the deletion leaves the list exactly as it was.
 
-#include "subscriptions/flows/RemoveFeed.h"
+#include "flows/RemoveFeed.h"
 
 #include "platform/KeyValueStore.h"
 #include "platform/NotificationCenter.h"
