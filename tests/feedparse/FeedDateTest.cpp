@@ -72,8 +72,10 @@ TEST(FeedDate, ReadsTheInstantWritten) {
 // Each thread keeps its own formatters: threads reading at once all get the right answers.
 TEST(FeedDate, ThreadsReadingAtOnceAllGetTheRightAnswers) {
     std::atomic<int> wrong = 0;
+    const auto bareDay = parseFeedDate("2003/06/10");
     const auto readAll = [&] {
-        for (int round = 0; round < 20; ++round) {
+        for (int round = 0; round < 50; ++round) {
+            wrong += parseFeedDate("2003/06/10") != bareDay;
             for (const auto& row : kReadable) wrong += parseFeedDate(row.text) != row.expected;
             for (const char* text : kRefused) wrong += parseFeedDate(text).has_value();
         }

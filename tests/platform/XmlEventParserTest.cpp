@@ -27,10 +27,7 @@ public:
     }
     void characters(std::string_view text) override {
         characterBytes += text.size();
-        if (events.ends_with('\''))
-            events.pop_back();
-        else
-            events += '\'';
+        events.ends_with('\'') ? events.pop_back() : events.push_back('\'');
         events.append(text) += '\'';
     }
     void endElement(std::string_view name) override { events += fmt::format(">{}", name); }
@@ -38,10 +35,7 @@ public:
 
 std::string utf16(std::u16string_view text, bool bigEndian) {
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t unit : text) {
-        bytes += bigEndian ? std::string{char(unit >> 8), char(unit)}
-                           : std::string{char(unit), char(unit >> 8)};
-    }
+    for (char16_t c : text) bytes += {char(bigEndian ? c >> 8 : c), char(bigEndian ? c : c >> 8)};
     return bytes;
 }
 
