@@ -59,14 +59,13 @@ TEST(RSSParser, ReadsTheThreeFormats) {
     const auto rss2 = linesOf(test::readFixture("feedparse", "rss2.xml"));
     ASSERT_EQ(rss2.size(), 4u);
     EXPECT_EQ(rss2[0], "Liftoff News|Liftoff to Space Exploration.");
-    EXPECT_EQ(rss2[1],
-              "Star City|Liftoff News|How do Americans get ready to work with Russians "
-              "aboard the International Space Station? They take a crash course in "
-              "culture, language and protocol at Russia's <a "
-              "href=\"http://howe.iki.rssi.ru/GCTC/gctc_e.htm\">Star City</a>.|"
-              "http://liftoff.msfc.nasa.gov/news/2003/news-starcity.asp|2003-06-03T09:39:21");
-    // CDATA is text like any other and a link is trimmed; undeclared HTML entities read as
-    // characters; a bare guid is a relative link, unresolved.
+    // Escaped markup and CDATA are text alike, a link is trimmed, undeclared HTML entities read
+    // as characters, and a bare guid is a relative link, unresolved.
+    EXPECT_TRUE(rss2[1].starts_with("Star City|Liftoff News|How do Americans get ready to work"));
+    EXPECT_TRUE(
+        rss2[1].ends_with("Russia's <a href=\"http://howe.iki.rssi.ru/GCTC/gctc_e.htm\">Star "
+                          "City</a>.|http://liftoff.msfc.nasa.gov/news/2003/"
+                          "news-starcity.asp|2003-06-03T09:39:21"));
     EXPECT_TRUE(rss2[2].starts_with("Sky watchers & the Venus transit|Liftoff News|<p>Sky "));
     EXPECT_TRUE(
         rss2[2].ends_with("</p>|http://liftoff.msfc.nasa.gov/news/2003/news-VASIMR.asp|"
@@ -90,48 +89,41 @@ TEST(RSSParser, ReadsTheThreeFormats) {
 }
 
 TEST(RSSParser, PicksEachValueByItsRules) {
-    const auto dated = [](std::string_view title, std::string_view date) {
-        return item(title, fmt::format("{}{}<pubDate>{}</pubDate>", kD, kL, date));
-    };
     const struct {
         const char* what;
         std::string document;
         Lines expected;
     } rows[] = {
-        {"no channel title: the first item's, and that item is lost",
+        {"no channel title: the first item's, which is lost",
          rss(item("First") + item("Second"), kD),
          {"First|d", plain("Second|First")}},
-        {"an empty title is the feed's, the source is Web",
+        {"an empty title: the source is Web",
          rss(item("One"), "<title> </title>" + kD),
          {"|d", plain("One|Web")}},
         {"no title anywhere", rss("", kD), {"-|d"}},
-        {"no channel description: the first item's, which falls back to its summary",
+        {"no channel description: the first item's, which falls back",
          rss(item("A", "<description>1st</description><summary>s</summary>" + kL + kP) + item("B"),
              "<title>Feed</title>"),
          {"Feed|1st", plain("A|Feed", "s"), plain("B|Feed")}},
-        {"an empty description does not fall back; content is the last resort",
+        {"an empty description is final; content is the last resort",
          rss(item("A", "<description><![CDATA[]]></description><summary>s</summary>" + kL + kP) +
              item("B", "<content>c</content>" + kL + kP)),
          {"Feed|About", plain("A|Feed", ""), plain("B|Feed", "c")}},
-        {"the later of two elements wins",
-         rss("<item><title>Old</title><title>New</title>" + kD + kL + kP + "</item>"),
-         {"Feed|About", plain("New|Feed")}},
-        {"names are case-sensitive and prefixed",
-         rss("<item><Title>T</Title>" + kD + kL + kP + "</item>" +
-             item("T", kD + kL + "<dc:Date>2003-06-10T04:00:00Z</dc:Date>") +
-             item("T", "<content:encoded>c</content:encoded>" + kL + kP)),
-         {"Feed|About"}},
-        {"date: pubDate, then updated, then dc:date; an unreadable one does not fall back",
+        {"pubDate, else updated, else dc:date; unreadable is final",
          rss(item("A", kD + kL + "<dc:date>2001-01-01T00:00:00Z</dc:date>" +
                            "<updated>2002-01-01T00:00:00Z</updated>") +
              item("B",
                   kD + kL + "<pubDate>someday</pubDate><updated>2002-01-01T00:00:00Z</updated>")),
          {"Feed|About", "A|Feed|d|http://e.org/a|2002-01-01T00:00:00"}},
-        {"entries missing a value are skipped",
-         rss("<item>" + kD + kL + kP + "</item>" + item("NoDescription", kL + kP) +
-             "<entry><title>NoDate</title>" + kD + kL + "</entry>" + item("Kept")),
-         {"Feed|About", plain("Kept|Feed")}},
-        {"link, else id, else guid: the first that parses as a URL",
+        {"the later of two elements wins; entries missing a value, or with names in another "
+         "case or prefix, are skipped",
+         rss("<item><title>Old</title><title>New</title>" + kD + kL + kP + "</item>" + "<item>" +
+             kD + kL + kP + "</item>" + item("NoDescription", kL + kP) +
+             "<entry><title>NoDate</title>" + kD + kL + "</entry>" + "<item><Title>T</Title>" + kD +
+             kL + kP + "</item>" + item("T", kD + kL + "<dc:Date>2003-06-10T04:00:00Z</dc:Date>") +
+             item("T", "<content:encoded>c</content:encoded>" + kL + kP)),
+         {"Feed|About", plain("New|Feed")}},
+        {"link, else id, else guid: the first URL",
          rss(item("A", kD + "<guid>http://e.org/g</guid><link>http://e.org/l</link>" + kP) +
              item("B", kD + "<link></link><guid>http://e.org/g</guid>" + kP) +
              item("C", kD + "<guid>http://e.org/g</guid><id>urn:x:1</id><link/>" + kP) +
@@ -140,11 +132,12 @@ TEST(RSSParser, PicksEachValueByItsRules) {
          {"Feed|About", plain("A|Feed", "d", "http://e.org/l"),
           plain("B|Feed", "d", "http://e.org/g"), plain("C|Feed", "d", "urn:x:1"),
           plain("D|Feed", "d", "g-1")}},
-        {"checking: stops at the first dated entry, whose date is unreadable",
-         rss(item("Undated", kL) + dated("Bad", "10.06.2003") + item("Good")),
+        {"checking: the first dated entry's date is unreadable",
+         rss(item("Undated", kL) + item("Bad", kD + kL + "<updated>10.06.2003</updated>") +
+             item("Good")),
          {"Feed|About", "valid:false reading stopped early"}},
-        {"checking: stops at the first dated entry, whose date reads",
-         rss(dated("Good", "2003-06-10T04:00:00Z") + dated("Bad", "never")),
+        {"checking: the first dated entry's date reads",
+         rss(item("Good") + item("Bad", kD + kL + "<pubDate>never</pubDate>")),
          {"Feed|About", "valid:true reading stopped early", plain("Good|Feed")}},
         // Reaching the fault at the very end shows that nothing stopped the run.
         {"checking: no dated entry",

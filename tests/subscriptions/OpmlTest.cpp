@@ -20,8 +20,7 @@ TEST(OpmlRead, TakesEveryOutlineWithAnAddressAtAnyDepth) {
     EXPECT_EQ(feeds, (std::vector<OpmlFeed>{
                          {"Ars Technica", "https://feeds.arstechnica.com/arstechnica/index"},
                          {"No title attribute", "http://example.org/a?x=1&y=2"},
-                         {"", "http://example.org/untitled"},
-                     }));
+                         {"", "http://example.org/untitled"}}));
 }
 
 TEST(OpmlRead, RefusesWhatIsNotOpmlSayingWhy) {
