@@ -111,8 +111,9 @@ struct XmlEventParser::Impl {
 
     // Ends the run at a fault of our own finding, which parse then reports.
     void fail(std::string message) {
-        if (!firstFault)
+        if (!firstFault) {
             firstFault = XmlParseError{false, xmlSAX2GetLineNumber(current), std::move(message)};
+        }
         xmlStopParser(current);
         if (root != current) xmlStopParser(root);
     }
