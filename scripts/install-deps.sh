@@ -16,6 +16,9 @@ packages=(
   postgresql           # a real server for the catalog tests
   libcpp-httplib-dev   # loopback HTTP servers in the tests
   libgtest-dev libgmock-dev
+  # libFuzzer and the sanitizers for scripts/run-fuzzers.sh; clang 14 cannot compile
+  # libstdc++ 12's std::expected of a non-trivial type, 16 can
+  clang-16 libclang-rt-16-dev
   tzdata               # time zones for the date tests
   libbenchmark-dev
   python3 python3-feedparser # end-to-end comparison in bench/

@@ -1,5 +1,7 @@
 #include "platform/XmlEventParser.h"
 
+#include "platform/Download.h"
+
 #include <libxml/HTMLparser.h>
 #include <libxml/SAX2.h>
 #include <libxml/entities.h>
@@ -7,6 +9,9 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,16 +35,23 @@ void initialiseLibxml2() {
     });
 }
 
+// A document never reads as more text than a download may bring: a small document whose
+// entities expand to gigabytes is refused once its expansion passes this, long before memory
+// runs out. libxml2's own amplification check lets through one large entity referenced many
+// times.
+constexpr std::size_t kMaxExpandedBytes = DownloadOptions{}.maxBytes;
+
 // HTML's named entities (&nbsp; &eacute; &mdash; ...), for documents that use them without
 // declaring them. Made once per name and kept for the life of the process: at most the 253
 // names of HTML 4, shared read-only by every parser. A predefined entity is handed to the
-// application as plain characters, like &amp;, without entity expansion.
+// application as plain characters, like &amp;, without entity expansion. The table is never
+// destroyed, so a thread still parsing while the process exits finds it intact.
 xmlEntityPtr htmlNamedEntity(const xmlChar* name) {
     const htmlEntityDesc* desc = htmlEntityLookup(name);
     if (desc == nullptr) return nullptr;
 
-    static std::mutex mutex;
-    static std::unordered_map<std::string, xmlEntityPtr> made;
+    static auto& mutex = *new std::mutex;
+    static auto& made = *new std::unordered_map<std::string, xmlEntityPtr>;
     std::lock_guard lock(mutex);
     auto [it, inserted] = made.try_emplace(std::string(view(name)), nullptr);
     if (inserted) {
@@ -62,6 +74,10 @@ struct XmlEventParser::Impl {
     xmlParserCtxtPtr root = nullptr;
     bool stopped = false;
     bool parsed = false;
+    // Bytes delivered as characters, and bytes of entity text read by expanding references
+    // (in content and in attribute values alike).
+    std::size_t delivered = 0;
+    std::size_t expanded = 0;
     std::optional<XmlParseError> firstFault;
     // Qualified names with a prefix are assembled here, so "dc:date" costs no allocation.
     std::string qualifiedName;
@@ -82,8 +98,7 @@ struct XmlEventParser::Impl {
     }
 
     static void onStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
-                               const xmlChar*, int, const xmlChar**, int, int,
-                               const xmlChar**) {
+                               const xmlChar*, int, const xmlChar**, int, int, const xmlChar**) {
         auto& self = from(ctx);
         self.handler->startElement(self.qualify(localname, prefix));
     }
@@ -94,14 +109,36 @@ struct XmlEventParser::Impl {
         self.handler->endElement(self.qualify(localname, prefix));
     }
 
+    // Ends the run at a fault of our own finding, which parse then reports.
+    void fail(std::string message) {
+        if (!firstFault) {
+            firstFault = XmlParseError{false, xmlSAX2GetLineNumber(current), std::move(message)};
+        }
+        xmlStopParser(current);
+        if (root != current) xmlStopParser(root);
+    }
+
     static void onCharacters(void* ctx, const xmlChar* text, int length) {
         auto& self = from(ctx);
+        self.delivered += size_t(length);
+        if (self.delivered > kMaxExpandedBytes) {
+            return self.fail(
+                fmt::format("the document's text exceeds {} MB", kMaxExpandedBytes >> 20));
+        }
         self.handler->characters({reinterpret_cast<const char*>(text), size_t(length)});
     }
 
     static xmlEntityPtr onGetEntity(void* ctx, const xmlChar* name) {
-        if (xmlEntityPtr declared = xmlSAX2GetEntity(ctx, name)) return declared;
-        return htmlNamedEntity(name);
+        xmlEntityPtr declared = xmlSAX2GetEntity(ctx, name);
+        if (declared == nullptr) return htmlNamedEntity(name);
+        auto& self = from(ctx);
+        self.expanded += size_t(std::max(declared->length, 0));
+        if (self.expanded > kMaxExpandedBytes) {
+            self.fail(fmt::format("entity references expand to more than {} MB",
+                                  kMaxExpandedBytes >> 20));
+            return nullptr;
+        }
+        return declared;
     }
 
     static void onError(void* ctx, xmlErrorPtr error) {
@@ -119,8 +156,15 @@ struct XmlEventParser::Impl {
 
 XmlEventParser::XmlEventParser(std::string_view document) : impl_(std::make_unique<Impl>()) {
     // The XML declaration must open the document; servers that print a blank line first are
-    // common enough to forgive.
-    const auto start = document.find_first_not_of(" \t\r\n");
+    // common enough to forgive, also after a UTF-8 byte-order mark (the text stays UTF-8
+    // without it).
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    constexpr std::string_view kWhiteSpace = " \t\r\n";
+    if (document.starts_with(kUtf8Mark) && document.size() > kUtf8Mark.size() &&
+        kWhiteSpace.find(document[kUtf8Mark.size()]) != std::string_view::npos) {
+        document.remove_prefix(kUtf8Mark.size());
+    }
+    const auto start = document.find_first_not_of(kWhiteSpace);
     impl_->document = document.substr(start == std::string_view::npos ? document.size() : start);
 }
 
@@ -172,8 +216,9 @@ std::expected<void, XmlParseError> XmlEventParser::parse(XmlEventHandler& handle
     if (impl.stopped) {
         return std::unexpected(XmlParseError{true, 0, "parsing stopped by its handler"});
     }
-    if (wellFormed) return {};
+    // A limit halts libxml2 without a fault of its own: the fault recorded comes first.
     if (impl.firstFault) return std::unexpected(*impl.firstFault);
+    if (wellFormed) return {};
     return std::unexpected(XmlParseError{});
 }
 

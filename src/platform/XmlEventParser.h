@@ -34,12 +34,15 @@ struct XmlParseError {
 //
 // What it reads: documents in UTF-8, UTF-16 (with a byte-order mark) and the legacy encodings
 // that libxml2 knows from the XML declaration (ISO-8859-x, windows-1251, ...). White space
-// before the XML declaration is skipped. HTML named entities that the document uses without
-// declaring them (&nbsp;, &eacute;, &mdash;) read as their characters, since real feeds do
-// this all the time; any other undefined entity is a fault.
+// before the XML declaration is skipped, also after a UTF-8 byte-order mark. HTML named entities
+// that the document uses without declaring them (&nbsp;, &eacute;, &mdash;) read as their
+// characters, since real feeds do this all the time; any other undefined entity is a fault.
 //
 // What it never does: network access, loading external entities or DTDs, or expanding
 // entities past libxml2's amplification limits (a "billion laughs" document fails quickly).
+// Nor does a document read as more than a download may bring (DownloadOptions::maxBytes):
+// parse fails once the entity text read through references, or the characters delivered,
+// pass that, so one large entity referenced many times fails quickly too.
 //
 // One parser reads one document once, on one thread; different parsers may run on different
 // threads at the same time.

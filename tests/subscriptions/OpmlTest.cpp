@@ -17,50 +17,42 @@ TEST(OpmlRead, TakesEveryOutlineWithAnAddressAtAnyDepth) {
   <outline text="A note without a feed"/>
   <outline title="" text="" xmlUrl="http://example.org/untitled"/>
 </body></opml>)");
-    ASSERT_TRUE(feeds.has_value()) << feeds.error();
-    EXPECT_EQ(*feeds, (std::vector<OpmlFeed>{
-                          {"Ars Technica", "https://feeds.arstechnica.com/arstechnica/index"},
-                          {"No title attribute", "http://example.org/a?x=1&y=2"},
-                          {"", "http://example.org/untitled"},
-                      }));
+    EXPECT_EQ(feeds, (std::vector<OpmlFeed>{
+                         {"Ars Technica", "https://feeds.arstechnica.com/arstechnica/index"},
+                         {"No title attribute", "http://example.org/a?x=1&y=2"},
+                         {"", "http://example.org/untitled"}}));
 }
 
-TEST(OpmlRead, RefusesWhatIsNotOpml) {
-    const auto broken = readOpml("<opml><body><outline xmlUrl='x'></body></opml>");
-    ASSERT_FALSE(broken.has_value());
-    EXPECT_NE(broken.error().find("line 1"), std::string::npos) << broken.error();
-
-    const auto feed = readOpml("<rss><channel/></rss>");
-    ASSERT_FALSE(feed.has_value());
-    EXPECT_NE(feed.error().find("OPML"), std::string::npos);
-
-    EXPECT_FALSE(readOpml("").has_value());
+TEST(OpmlRead, RefusesWhatIsNotOpmlSayingWhy) {
+    const auto why = [](const std::string& document) {
+        const auto feeds = readOpml(document);
+        return feeds ? "read" : feeds.error();
+    };
+    EXPECT_EQ(why("<opml><body><outline xmlUrl='x'></body></opml>").find("line 1"), 0u);
+    EXPECT_NE(why("<rss><channel/></rss>").find("OPML"), std::string::npos);
+    EXPECT_NE(why("").find("empty"), std::string::npos);
+    // One large entity referenced many times in an attribute fails fast.
+    std::string references;
+    for (int i = 0; i < 100'000; ++i) references += "&e;";
+    EXPECT_EQ(why("<!DOCTYPE opml [<!ENTITY e \"" + std::string(100'000, 'x') +
+                  "\">]>\n<opml><body><outline xmlUrl=\"" + references + "\"/></body></opml>"),
+              "line 2: entity references expand to more than 64 MB");
 }
 
 TEST(OpmlRead, NeverLoadsExternalEntities) {
     const auto feeds = readOpml(R"(<!DOCTYPE opml [<!ENTITY x SYSTEM "file:///etc/passwd">]>
 <opml><body><outline title="&x;" xmlUrl="http://example.org/"/></body></opml>)");
-    if (feeds) {
-        ASSERT_EQ(feeds->size(), 1u);
-        EXPECT_EQ((*feeds)[0].title.find("root:"), std::string::npos);
-    }
+    EXPECT_TRUE(!feeds || feeds->at(0).title.find("root:") == std::string::npos);
 }
 
 TEST(OpmlWrite, RoundTripsTitlesAndAddressesWithMarkupCharacters) {
     const std::vector<Web> webs = {
-        {.title = "Q&A <daily> \"news\"", .url = "https://example.org/feed?a=1&b=2", .error = std::nullopt},
-        {.title = "Caf\xC3\xA9", .url = "http://example.org/caf%C3%A9", .error = true},
+        {"Q&A <daily> \"news\"", "https://example.org/feed?a=1&b=2", std::nullopt},
+        {"Caf\xC3\xA9", "http://example.org/caf%C3%A9", true},
     };
-    const auto feeds = readOpml(writeOpml(webs));
-    ASSERT_TRUE(feeds.has_value()) << feeds.error();
-    EXPECT_EQ(*feeds, (std::vector<OpmlFeed>{{webs[0].title, webs[0].url},
-                                             {webs[1].title, webs[1].url}}));
-}
-
-TEST(OpmlWrite, AnEmptyListIsAValidDocument) {
-    const auto feeds = readOpml(writeOpml({}));
-    ASSERT_TRUE(feeds.has_value()) << feeds.error();
-    EXPECT_TRUE(feeds->empty());
+    EXPECT_EQ(readOpml(writeOpml(webs)),
+              (std::vector<OpmlFeed>{{webs[0].title, webs[0].url}, {webs[1].title, webs[1].url}}));
+    EXPECT_EQ(readOpml(writeOpml({})), std::vector<OpmlFeed>{});
 }
 
 }  // namespace
