@@ -16,6 +16,7 @@ packages=(
   postgresql           # a real server for the catalog tests
   libcpp-httplib-dev   # loopback HTTP servers in the tests
   libgtest-dev libgmock-dev
+  clang-format         # the format check (scripts/check-format.sh)
   # libFuzzer and the sanitizers for scripts/run-fuzzers.sh; clang 14 cannot compile
   # libstdc++ 12's std::expected of a non-trivial type, 16 can
   clang-16 libclang-rt-16-dev
