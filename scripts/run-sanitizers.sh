@@ -21,7 +21,7 @@ configure build-asan "-fsanitize=address,undefined -fno-sanitize-recover=all"
 cmake --build build-asan -j2
 scripts/with-test-postgres.sh ctest --test-dir build-asan --output-on-failure -j2
 
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
 configure build-tsan "-fsanitize=thread"
 cmake --build build-tsan -j2 --target platform_tests flows_tests
 for suite in platform flows; do

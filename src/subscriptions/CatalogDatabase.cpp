@@ -137,8 +137,9 @@ std::expected<std::vector<CatalogRecord>, CatalogError> CatalogDatabase::search(
 
 CatalogDatabase& catalogDatabase() {
     // A function-local static is initialised exactly once even when first calls race: the
-    // others wait for the first to finish.
-    static const std::unique_ptr<CatalogDatabase> catalog = makeProcessCatalog();
+    // others wait for the first to finish. Never destroyed: a save or search still running on
+    // the global queue when the process exits must not find its catalog gone.
+    static CatalogDatabase* const catalog = makeProcessCatalog().release();
     return *catalog;
 }
 
