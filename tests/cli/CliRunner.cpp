@@ -1,6 +1,6 @@
 #include "CliRunner.h"
 
-#include "support/Fixtures.h"
+#include "platform/KeyValueStore.h"
 
 #include <sys/wait.h>
 
@@ -13,13 +13,7 @@ namespace {
 
 std::string shellQuoted(std::string_view text) {
     std::string result = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            result += "'\\''";
-        } else {
-            result += c;
-        }
-    }
+    for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return result + "'";
 }
 
@@ -44,6 +38,21 @@ CliRun runCli(const std::vector<std::string_view>& arguments,
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder.path() / "out"),
             slurp(folder.path() / "err")};
+}
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+CliRun CliTest::cli(std::vector<std::string_view> arguments) const {
+    const std::string folder = data.path().string();
+    arguments.insert(arguments.begin(), {"--data-dir", folder});
+    return runCli(arguments, {{"PRESSLING_CATALOG", "sqlite:" + folder + "/catalog.sqlite"}});
+}
+
+void CliTest::storeList(std::string_view bytes) const {
+    KeyValueStore store(data.path() / "kvstore.sqlite");
+    ASSERT_TRUE(store.setData(bytes, "storedRss").has_value());
 }
 
 }  // namespace pressling::test
