@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace pressling::test {
 namespace {
@@ -17,27 +16,24 @@ std::string shellQuoted(std::string_view text) {
     return result + "'";
 }
 
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 CliRun runCli(const std::vector<std::string_view>& arguments,
               const std::map<std::string, std::string>& environment) {
     TemporaryDirectory folder;
+    const auto out = folder.path() / "out", err = folder.path() / "err";
     std::string command;
     for (const auto& [name, value] : environment) command += name + "=" + shellQuoted(value) + " ";
     command += shellQuoted(PRESSLING_CLI);
     for (auto argument : arguments) command += " " + shellQuoted(argument);
-    command += " >" + shellQuoted((folder.path() / "out").string()) + " 2>" +
-               shellQuoted((folder.path() / "err").string()) + " </dev/null";
+    command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string()) + " </dev/null";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder.path() / "out"),
-            slurp(folder.path() / "err")};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+}
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool contains(std::string_view text, std::string_view part) {
