@@ -16,28 +16,13 @@ const std::string kFeed = R"(<?xml version="1.0"?>
 <dc:date>2003-06-11T00:00:00.5Z</dc:date></item>
 </channel></rss>)";
 
-TEST(ParseCommand, PrintsFeedAndArticlesFromAFileAsOneLineOfJson) {
-    test::TemporaryDirectory folder;
-    const auto run = test::runCli({"parse", folder.write("my feed.xml", kFeed).string()});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const std::string blogLink = "file://" + folder.path().string() + "/my%20feed.xml";
-    EXPECT_EQ(run.out,
-              R"({"feed":{"title":"Notes","description":"About notes"},"articles":[)"
-              R"({"title":"First","description":"<p>One</p>","web":"Notes","blogLink":")" +
-                  blogLink +
-                  R"(","link":"https://example.org/1","pubDate":"2003-06-10T02:00:00.000Z"},)"
-                  R"({"title":"Second","description":"Two","web":"Notes","blogLink":")" +
-                  blogLink +
-                  R"(","link":"g-2","pubDate":"2003-06-11T00:00:00.500Z"}]})"
-                  "\n");
-}
-
-TEST(ParseCommand, SourcesOptionsAndFailures) {
+TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
     test::LoopbackServer server;
     server.serve("/feed", {.body = kFeed, .contentType = "application/rss+xml"});
     server.serve("/gone", {.status = 404, .body = "<html>gone</html>"});
     test::TemporaryDirectory folder;
-    const std::string file = folder.write("f.xml", kFeed).string();
+    const std::string file = folder.write("my feed.xml", kFeed).string();
+    const std::string blogLink = "file://" + folder.path().string() + "/my%20feed.xml";
     const std::string feedUrl = server.url("/feed");
     struct Row {
         std::vector<std::string> arguments;
@@ -45,6 +30,16 @@ TEST(ParseCommand, SourcesOptionsAndFailures) {
         std::string mentions;  // in stdout
     };
     const Row rows[] = {
+        {{file},
+         0,
+         R"({"feed":{"title":"Notes","description":"About notes"},"articles":[)"
+         R"({"title":"First","description":"<p>One</p>","web":"Notes","blogLink":")" +
+             blogLink +
+             R"(","link":"https://example.org/1","pubDate":"2003-06-10T02:00:00.000Z"},)"
+             R"({"title":"Second","description":"Two","web":"Notes","blogLink":")" +
+             blogLink +
+             R"(","link":"g-2","pubDate":"2003-06-11T00:00:00.500Z"}]})"
+             "\n"},
         {{"--url", "https://example.org/feed", file},
          0,
          R"("blogLink":"https://example.org/feed")"},
