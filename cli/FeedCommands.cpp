@@ -1,6 +1,7 @@
 #include "FeedCommands.h"
 
 #include "MainLoop.h"
+#include "Printable.h"
 #include "Usage.h"
 #include "flows/AddFeed.h"
 #include "flows/Cleanup.h"
@@ -59,7 +60,6 @@ std::string localTime(std::string_view format) {
 
 int runAddCommand(std::span<const std::string_view> arguments) {
     if (arguments.size() != 1) return usageError("add needs one URL", kAddUsage);
-    mainLoop();
     const auto url = normalizeOpenedURL(arguments[0]);
     if (!url) return usageError("not a URL: " + std::string(arguments[0]), kAddUsage);
 
@@ -75,7 +75,6 @@ int runRemoveCommand(std::span<const std::string_view> arguments) {
     if (!position) {
         return usageError("not a position: " + std::string(arguments[0]), kRemoveUsage);
     }
-    mainLoop();
     const auto webs = loadWebs();
     if (*position > webs.size()) {
         std::cerr << "pressling-cli: there is no subscription " << *position << " (the list has "
@@ -84,11 +83,11 @@ int runRemoveCommand(std::span<const std::string_view> arguments) {
     }
     const Web& web = webs[*position - 1];
     if (auto removed = removeWeb(*position - 1); !removed) {
-        std::cerr << "pressling-cli: cannot remove " << web.title << ": " << removed.error().message
-                  << '\n';
+        std::cerr << "pressling-cli: cannot remove " << printable(web.title) << ": "
+                  << removed.error().message << '\n';
         return 1;
     }
-    std::cout << "Removed " << web.title << " (" << web.url << ")\n";
+    std::cout << "Removed " << printable(web.title) << " (" << printable(web.url) << ")\n";
     finishBackgroundWork();
     return 0;
 }
@@ -185,9 +184,10 @@ int runArticlesCommand(std::span<const std::string_view> arguments) {
                           "{:%H:%M}",
                           fmt::localtime(std::chrono::system_clock::to_time_t(*post->pubDate)))
                     : std::string("--:--");
-            std::cout << "  " << time << "  " << post->web.value_or("") << "  "
-                      << post->title.value_or("") << "\n         "
-                      << (post->link ? post->link->absoluteString() : std::string()) << '\n';
+            std::cout << "  " << time << "  " << printable(post->web.value_or("")) << "  "
+                      << printable(post->title.value_or("")) << "\n         "
+                      << printable(post->link ? post->link->absoluteString() : std::string())
+                      << '\n';
         }
     }
     return 0;

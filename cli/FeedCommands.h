@@ -11,7 +11,8 @@ namespace pressling::cli {
 inline constexpr std::string_view kAddUsage = "add URL";
 inline constexpr std::string_view kRemoveUsage = "remove POSITION";
 inline constexpr std::string_view kRefreshUsage = "refresh";
-inline constexpr std::string_view kArticlesUsage = "articles [--feed URL] [--search TEXT] [--limit N]";
+inline constexpr std::string_view kArticlesUsage =
+    "articles [--feed URL] [--search TEXT] [--limit N]";
 inline constexpr std::string_view kCleanupUsage = "cleanup";
 
 // Checks URL as a feed (after the scheme rule for addresses handed to the application: feed:

@@ -4,13 +4,17 @@
 #include "platform/Log.h"
 
 namespace pressling::cli {
+namespace {
 
-RunLoop& mainLoop() {
-    static RunLoop loop;
-    static const bool installed = (installMainQueue(loop), true);
-    (void)installed;
-    return loop;
-}
+// Made and installed while the program starts, on the main thread, before main() runs: work a
+// command starts may finish on another thread and hand its result to the main queue before
+// the command's next line, so no command may be left to install it on first use.
+RunLoop gLoop;
+[[maybe_unused]] const bool gInstalled = (installMainQueue(gLoop), true);
+
+}  // namespace
+
+RunLoop& mainLoop() { return gLoop; }
 
 void finishBackgroundWork(std::chrono::milliseconds timeout) {
     RunLoop& loop = mainLoop();

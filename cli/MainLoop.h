@@ -6,7 +6,8 @@
 
 namespace pressling::cli {
 
-// The command line's main queue: created and installed on first use, on the main thread.
+// The command line's main queue, installed before main() runs, so that it is there before any
+// command starts work that hands its result to it.
 RunLoop& mainLoop();
 
 // Lets the background work a command started (a catalog save, a notification on its way to

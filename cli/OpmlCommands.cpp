@@ -1,6 +1,8 @@
 #include "OpmlCommands.h"
 
+#include "AtomicFile.h"
 #include "MainLoop.h"
+#include "Printable.h"
 #include "Usage.h"
 #include "flows/AddFeed.h"
 #include "platform/DispatchGroup.h"
@@ -8,20 +10,47 @@
 #include "subscriptions/Opml.h"
 #include "subscriptions/StoredWebs.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
 namespace pressling::cli {
 namespace {
 
-// Every check is bounded by the download limits; this only keeps a fault from hanging.
-constexpr std::chrono::minutes kImportTimeLimit{30};
+// What the checks write and the command reads. Owned together by the command and every
+// callback, since a wait that times out returns while checks are still running.
+struct Import {
+    explicit Import(std::vector<OpmlFeed> list) : feeds(std::move(list)), failures(feeds.size()) {}
+    const std::vector<OpmlFeed> feeds;
+    std::mutex mutex;
+    std::vector<std::string> failures;  // by feed; empty for a feed that was imported
+    std::size_t failed = 0;
+    DispatchGroup group;
+    bool done = false;  // main queue only
+};
+
+// Why the feed at url was not imported, or "" when it was. addRSS succeeds also when it could
+// not write the list, so the list itself says whether the feed is in it.
+std::string importFeed(const OpmlFeed& feed) {
+    const auto url = Url::parse(feed.xmlUrl);
+    if (!url || !url->isHttpOrHttps()) return "not an http or https address";
+    if (auto added = addRSS(*url); !added) return added.error().message;
+    const auto webs = readWebs();
+    if (!webs) return webs.error();
+    const bool listed = std::ranges::any_of(
+        *webs, [&](const Web& web) { return web.url == url->absoluteString(); });
+    return listed ? ""
+                  : "not in the subscription list afterwards: it could not be saved, or "
+                    "a subscription of the same title has another address";
+}
 
 }  // namespace
 
-int runImportCommand(std::span<const std::string_view> arguments) {
+int runImportCommand(std::span<const std::string_view> arguments,
+                     std::chrono::milliseconds timeLimit) {
     if (arguments.size() != 1) return usageError("import needs one OPML file", kImportUsage);
     const std::string path(arguments[0]);
     std::ifstream in(path, std::ios::binary);
@@ -31,65 +60,56 @@ int runImportCommand(std::span<const std::string_view> arguments) {
     }
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    const auto feeds = readOpml(bytes.str());
+    auto feeds = readOpml(bytes.str());
     if (!feeds) {
         std::cerr << "pressling-cli: " << path << ": " << feeds.error() << '\n';
         return 1;
     }
 
-    RunLoop& loop = mainLoop();
-    std::mutex mutex;
-    std::vector<std::string> failures(feeds->size());
-    std::size_t failed = 0;
-    DispatchGroup group;
-    for (std::size_t i = 0; i < feeds->size(); ++i) {
-        group.enter();
-        globalAsync([&, i] {
-            const OpmlFeed& feed = (*feeds)[i];
-            std::string failure;
-            if (const auto url = Url::parse(feed.xmlUrl); !url || !url->isHttpOrHttps()) {
-                failure = "not an http or https address";
-            } else if (auto added = addRSS(*url); !added) {
-                failure = added.error().message;
+    const auto import = std::make_shared<Import>(std::move(*feeds));
+    for (std::size_t i = 0; i < import->feeds.size(); ++i) {
+        import->group.enter();
+        globalAsync([import, i] {
+            if (std::string failure = importFeed(import->feeds[i]); !failure.empty()) {
+                std::lock_guard lock(import->mutex);
+                import->failures[i] = std::move(failure);
+                ++import->failed;
             }
-            if (!failure.empty()) {
-                std::lock_guard lock(mutex);
-                failures[i] = std::move(failure);
-                ++failed;
-            }
-            group.leave();
+            import->group.leave();
         });
     }
-    bool done = false;
-    group.notify([&] { done = true; });
-    if (!loop.runUntil([&] { return done; }, kImportTimeLimit)) {
-        std::cerr << "pressling-cli: the import did not finish\n";
-        return 1;
-    }
-    for (std::size_t i = 0; i < feeds->size(); ++i) {
-        if (failures[i].empty()) continue;
-        const OpmlFeed& feed = (*feeds)[i];
-        std::cout << "failed: " << (feed.title.empty() ? feed.xmlUrl : feed.title) << " ("
-                  << feed.xmlUrl << "): " << failures[i] << '\n';
-    }
-    std::cout << "Imported " << feeds->size() - failed << " of " << feeds->size() << " feeds\n";
-    finishBackgroundWork();
-    return failed == 0 ? 0 : 1;
+    import->group.notify([import] { import->done = true;
+});
+if (!mainLoop().runUntil([&] { return import->done; }, timeLimit)) {
+    std::cerr << "pressling-cli: the import did not finish\n";
+    return 1;
 }
+const std::size_t total = import->feeds.size();
+for (std::size_t i = 0; i < total; ++i) {
+    if (import->failures[i].empty()) continue;
+    const OpmlFeed& feed = import->feeds[i];
+    std::cout << "failed: " << printable(feed.title.empty() ? feed.xmlUrl : feed.title) << " ("
+              << printable(feed.xmlUrl) << "): " << printable(import->failures[i]) << '\n';
+}
+std::cout << "Imported " << total - import->failed << " of " << total << " feeds\n";
+finishBackgroundWork();
+return import->failed == 0 ? 0 : 1;
+}  // namespace pressling::cli
 
 int runExportCommand(std::span<const std::string_view> arguments) {
     if (arguments.size() > 1) return usageError("export takes at most one file", kExportUsage);
-    const std::string document = writeOpml(loadWebs());
-    if (arguments.empty()) {
-        std::cout << document;
-        return 0;
+    const auto webs = readWebs();
+    if (!webs) {
+        std::cerr << "pressling-cli: nothing exported: " << webs.error() << '\n';
+        return 1;
     }
-    const std::string path(arguments[0]);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << document;
-    out.close();
-    if (!out) {
-        std::cerr << "pressling-cli: cannot write " << path << '\n';
+    const std::string document = writeOpml(*webs);
+    if (arguments.empty()) {
+        std::cout << document << std::flush;
+        return std::cout ? 0 : 1;
+    }
+    if (auto written = replaceFile(std::string(arguments[0]), document); !written) {
+        std::cerr << "pressling-cli: " << written.error() << '\n';
         return 1;
     }
     return 0;

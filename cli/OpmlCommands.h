@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <span>
 #include <string_view>
 
@@ -8,12 +9,21 @@ namespace pressling::cli {
 inline constexpr std::string_view kImportUsage = "import FILE";
 inline constexpr std::string_view kExportUsage = "export [FILE]";
 
-// Subscribes to every feed of an OPML file, checking them in parallel exactly as `add` checks
-// one; prints a line for each feed that fails and a summary. 0 when every feed was added (or
-// already subscribed), 1 when some failed or the file cannot be read, 2 on wrong arguments.
-int runImportCommand(std::span<const std::string_view> arguments);
+// Every check is bounded by the download limits; this only keeps a fault from hanging.
+inline constexpr std::chrono::milliseconds kImportTimeLimit = std::chrono::minutes(30);
 
-// Writes the subscriptions, in `list` order, as OPML 2.0 to FILE or to stdout.
+// Subscribes to every feed of an OPML file, checking them in parallel exactly as `add` checks
+// one; prints a line for each feed that fails and a summary. A feed counts as imported only
+// when the subscription list holds its address afterwards: one whose save failed (or that was
+// skipped for a subscription of the same title at another address) is a failure. 0 when every
+// feed was imported, 1 when some failed, the file cannot be read or the checks did not end
+// within timeLimit, 2 on wrong arguments.
+int runImportCommand(std::span<const std::string_view> arguments,
+                     std::chrono::milliseconds timeLimit = kImportTimeLimit);
+
+// Writes the subscriptions, in `list` order, as OPML 2.0 to FILE or to stdout. A list that
+// cannot be read is refused (status 1), so that it never replaces a good file with an empty
+// list; FILE is replaced at once (see replaceFile), never truncated first.
 int runExportCommand(std::span<const std::string_view> arguments);
 
 }  // namespace pressling::cli

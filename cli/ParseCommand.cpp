@@ -40,7 +40,8 @@ std::expected<ParseArguments, std::string> readArguments(std::span<const std::st
             } else {
                 value = arg.substr(6);
             }
-            if (!Url::parse(value)) return std::unexpected("--url: not a URL: " + std::string(value));
+            if (!Url::parse(value))
+                return std::unexpected("--url: not a URL: " + std::string(value));
             parsed.url = std::string(value);
         } else if (arg.starts_with("--") && arg.size() > 2) {
             return std::unexpected("unknown option " + std::string(arg));
@@ -101,8 +102,8 @@ std::expected<std::unique_ptr<RSSParser>, std::string> openSource(const ParseArg
     if (error) return std::unexpected("cannot read " + args.source + ": " + error.message());
     auto document = readFile(path);
     if (!document) return std::unexpected(document.error());
-    return std::make_unique<RSSParser>(std::move(*document),
-                                       args.url.value_or(Url::fromFilePath(path.string()).absoluteString()));
+    return std::make_unique<RSSParser>(
+        std::move(*document), args.url.value_or(Url::fromFilePath(path.string()).absoluteString()));
 }
 
 Json articleJson(const Article& article) {
@@ -139,8 +140,9 @@ int runParseCommand(std::span<const std::string_view> arguments) {
     if (!articles) return fail(articles.error().message());
     Json list = Json::array();
     for (const Article& article : *articles) list.push_back(articleJson(article));
-    print(Json{{"feed", {{"title", optionalText(rss.title())}, {"description", optionalText(rss.desc())}}},
-               {"articles", std::move(list)}});
+    print(Json{
+        {"feed", {{"title", optionalText(rss.title())}, {"description", optionalText(rss.desc())}}},
+        {"articles", std::move(list)}});
     return 0;
 }
 

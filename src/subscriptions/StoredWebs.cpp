@@ -39,19 +39,29 @@ std::optional<Web> decodeWeb(const nlohmann::json& element) {
     return web;
 }
 
-std::vector<Web> readList(KeyValueStore& store) {
+// The list in stored order, or why there is none to be had.
+std::expected<std::vector<Web>, std::string> readStored(KeyValueStore& store) {
     auto bytes = store.dataForKey(kStoredWebsKey);
     if (!bytes) {
-        log::warning(fmt::format("Cannot read the subscription list: {}", bytes.error().message));
-        return {};
+        return std::unexpected(
+            fmt::format("Cannot read the subscription list: {}", bytes.error().message));
     }
-    if (!*bytes) return {};
+    if (!*bytes) return std::vector<Web>{};
     auto webs = decodeWebs(**bytes);
     if (!webs) {
-        log::warning(fmt::format(
-            "The subscription list \"{}\" in {} cannot be read and counts as empty; it will be "
-            "copied to \"{}\" before anything replaces it",
-            kStoredWebsKey, store.file().string(), kUnreadableStoredWebsKey));
+        return std::unexpected(fmt::format("The subscription list \"{}\" in {} cannot be read",
+                                           kStoredWebsKey, store.file().string()));
+    }
+    return std::move(*webs);
+}
+
+std::vector<Web> readList(KeyValueStore& store) {
+    auto webs = readStored(store);
+    if (!webs) {
+        log::warning(
+            fmt::format("{}; it counts as empty, and is copied to \"{}\" before "
+                        "anything replaces it",
+                        webs.error(), kUnreadableStoredWebsKey));
         return {};
     }
     return std::move(*webs);
@@ -157,9 +167,7 @@ std::optional<std::vector<Web>> decodeWebs(std::string_view bytes) {
     return webs;
 }
 
-std::vector<Web> loadWebs() {
-    return loadWebs(KeyValueStore::defaultStore());
-}
+std::vector<Web> loadWebs() { return loadWebs(KeyValueStore::defaultStore()); }
 
 std::vector<Web> loadWebs(KeyValueStore& store) {
     std::vector<Web> webs = readList(store);
@@ -167,17 +175,21 @@ std::vector<Web> loadWebs(KeyValueStore& store) {
     return webs;
 }
 
-std::vector<Web> loadStoredWebs() {
-    return loadStoredWebs(KeyValueStore::defaultStore());
+std::expected<std::vector<Web>, std::string> readWebs() {
+    return readWebs(KeyValueStore::defaultStore());
 }
 
-std::vector<Web> loadStoredWebs(KeyValueStore& store) {
-    return readList(store);
+std::expected<std::vector<Web>, std::string> readWebs(KeyValueStore& store) {
+    auto webs = readStored(store);
+    if (webs) sortByTitle(*webs);
+    return webs;
 }
 
-void saveWebs(const std::vector<Web>& webs) {
-    saveWebs(webs, KeyValueStore::defaultStore());
-}
+std::vector<Web> loadStoredWebs() { return loadStoredWebs(KeyValueStore::defaultStore()); }
+
+std::vector<Web> loadStoredWebs(KeyValueStore& store) { return readList(store); }
+
+void saveWebs(const std::vector<Web>& webs) { saveWebs(webs, KeyValueStore::defaultStore()); }
 
 void saveWebs(const std::vector<Web>& webs, KeyValueStore& store) {
     auto written = writeList(store, [&](const std::vector<Web>&) { return std::optional(webs); });

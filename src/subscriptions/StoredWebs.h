@@ -6,6 +6,7 @@
 #include <expected>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +43,12 @@ inline constexpr std::string_view kUnreadableStoredWebsKey = "storedRss.unreadab
 // two also warn on the console.
 std::vector<Web> loadWebs();
 std::vector<Web> loadWebs(KeyValueStore& store);
+
+// As loadWebs, but a list that cannot be had is an error, not an empty list: for those who
+// would otherwise pass an empty list on as the user's (an export). The message names the
+// store's file and the reason. No entry is the empty list.
+std::expected<std::vector<Web>, std::string> readWebs();
+std::expected<std::vector<Web>, std::string> readWebs(KeyValueStore& store);
 
 // The list in its stored order, for the refresh and the share helper, which write it back.
 // Empty in the same cases as loadWebs.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -7,16 +11,26 @@
 
 namespace pressling::test {
 
-// One finished run of pressling-cli.
+// One finished run of pressling-cli: exit status (-1 when it did not exit normally), output.
 struct CliRun {
-    int status = -1;  // exit status; -1 when the program did not exit normally
+    int status = -1;
     std::string out;
     std::string err;
 };
 
 // Runs the pressling-cli under test with arguments (no shell interpretation) and, on top of
-// this process's environment, the variables in environment. Waits for it to end.
+// this process's environment, the variables in environment.
 CliRun runCli(const std::vector<std::string_view>& arguments,
               const std::map<std::string, std::string>& environment = {});
+bool contains(std::string_view text, std::string_view part);
+std::string slurp(const std::filesystem::path& path);
+
+// Runs the program on a throwaway data folder and catalog of its own.
+class CliTest : public testing::Test {
+protected:
+    TemporaryDirectory data;
+    CliRun cli(std::vector<std::string_view> arguments) const;
+    void storeList(std::string_view bytes) const;  // as the subscription list
+};
 
 }  // namespace pressling::test

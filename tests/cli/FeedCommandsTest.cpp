@@ -1,190 +1,152 @@
-// The commands that subscribe, refresh and read articles, end to end: pressling-cli against
-// feeds on a loopback server, with a throwaway data folder and catalog.
+// The commands that subscribe, refresh, read articles and move the list in and out as OPML,
+// end to end: pressling-cli against feeds on a loopback server, with a throwaway data folder.
 
 #include "CliRunner.h"
-#include "support/Fixtures.h"
+#include "platform/Sqlite.h"
 #include "support/LoopbackServer.h"
 
-#include <gtest/gtest.h>
-
-#include <sstream>
+#include <fmt/format.h>
 
 namespace pressling {
 namespace {
 
-std::string rssFeed(std::string_view title, int items, std::string_view prefix) {
-    std::string xml = "<rss version=\"2.0\"><channel><title>" + std::string(title) +
-                      "</title><description>About " + std::string(title) + "</description>";
+using test::contains;
+using test::slurp;
+
+test::Reply rssFeed(std::string_view title, int items) {
+    std::string xml = fmt::format(
+        "<rss version=\"2.0\"><channel><title>{0}</title><description>About {0}</description>",
+        title);
     for (int i = 0; i < items; ++i) {
-        xml += "<item><title>" + std::string(prefix) + " " + std::to_string(i) +
-               "</title><link>https://example.org/" + std::string(prefix) + "/" +
-               std::to_string(i) + "</link><description>Body</description><pubDate>Tue, " +
-               std::to_string(10 + i) + " Jun 2003 04:00:00 +0000</pubDate></item>";
+        xml += fmt::format(
+            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link>"
+            "<description>Body</description><pubDate>Tue, {2} Jun 2003 04:00:00 "
+            "+0000</pubDate></item>",
+            title, i, 10 + i);
     }
-    return xml + "</channel></rss>";
+    return {.body = xml + "</channel></rss>", .contentType = "application/rss+xml"};
 }
 
-class FeedCommands : public testing::Test {
+class FeedCommands : public test::CliTest {
 protected:
-    test::TemporaryDirectory data;
     test::LoopbackServer server;
 
     void SetUp() override {
-        server.serve("/alpha", {.body = rssFeed("Alpha", 3, "alpha"), .contentType = "application/rss+xml"});
-        server.serve("/beta", {.body = rssFeed("Beta", 2, "beta"), .contentType = "application/rss+xml"});
-        server.serve("/page", {.body = "<html><body>Not a feed</body></html>", .contentType = "application/xhtml+xml"});
+        server.serve("/alpha", rssFeed("Alpha", 3));
+        server.serve("/beta", rssFeed("Beta", 2));
+        server.serve("/page", {.body = "<html>Not a feed</html>", .contentType = "text/html"});
         server.serve("/gone", {.status = 404, .body = "gone"});
     }
-
-    test::CliRun cli(std::vector<std::string_view> arguments) {
-        const std::string folder = data.path().string();
-        arguments.insert(arguments.begin(), {"--data-dir", folder});
-        return test::runCli(arguments, {{"PRESSLING_CATALOG", "sqlite:" + (data.path() / "catalog.sqlite").string()}});
+    void add(std::string_view path) { ASSERT_EQ(cli({"add", server.url(path)}).status, 0); }
+    std::string row(int n, std::string_view title, std::string_view path,
+                    std::string_view mark = "") {
+        return fmt::format("{}\t{}\t{}{}\n", n, title, server.url(path), mark);
     }
-
-    void add(std::string_view path) {
-        const auto run = cli({"add", server.url(path)});
-        ASSERT_EQ(run.status, 0) << run.out << run.err;
+    std::filesystem::path opml(std::string_view outlines) {
+        return data.write("in.opml",
+                          fmt::format("<opml version=\"2.0\"><body>{}</body></opml>", outlines));
     }
 };
 
-bool contains(const std::string& text, std::string_view part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
-    auto run = cli({"add", server.url("/alpha")});
+    std::string feedScheme = server.url("/alpha");
+    feedScheme.replace(0, 4, "feed");  // feed://127.0.0.1:port/alpha, as handed to the reader
+    auto run = cli({"add", feedScheme});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Link added\n");
-
     run = cli({"add", server.url("/page")});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.out, "RSS not found: ")) << run.out;
-
     run = cli({"add", server.url("/gone")});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "404")) << run.err;
-
-    run = cli({"list"});
-    EXPECT_EQ(run.out, "1\tAlpha\t" + server.url("/alpha") + "\n");
-
-    // The feed went to the catalog too.
-    run = cli({"catalog", "search", "About Alpha"});
-    EXPECT_TRUE(contains(run.out, server.url("/alpha"))) << run.out << run.err;
-}
-
-TEST_F(FeedCommands, AddAppliesTheSchemeRuleForHandedOverAddresses) {
-    std::string feedUrl = server.url("/alpha");
-    feedUrl.replace(0, 4, "feed");  // feed://127.0.0.1:port/alpha
-    const auto run = cli({"add", feedUrl});
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_EQ(cli({"list"}).out, "1\tAlpha\t" + server.url("/alpha") + "\n");
+    EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha"));
+    EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
 }
 
 TEST_F(FeedCommands, RefreshStoresArticlesAndReportsFailedFeeds) {
     add("/alpha");
     add("/beta");
     server.serve("/beta", {.status = 500, .body = "down"});
-
     auto run = cli({"refresh"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(contains(run.out, "failed: ")) << run.out;
-    EXPECT_TRUE(contains(run.out, "Updated at ")) << run.out;
+    EXPECT_TRUE(contains(run.out, "failed: ") && contains(run.out, "Updated at ")) << run.out;
     EXPECT_TRUE(contains(run.out, "1 feed with errors")) << run.out;
-    EXPECT_EQ(cli({"list"}).out, "1\tAlpha\t" + server.url("/alpha") + "\n2\tBeta\t" +
-                                     server.url("/beta") + "\terror\n");
+    EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta", "\terror"));
 
-    run = cli({"articles"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    // Newest first, one header per day.
-    const auto first = run.out.find("alpha 2"), last = run.out.find("alpha 0");
-    ASSERT_NE(first, std::string::npos) << run.out;
-    EXPECT_LT(first, last);
-    EXPECT_TRUE(contains(run.out, "2003-06-12\n")) << run.out;
-    EXPECT_FALSE(contains(run.out, "beta")) << run.out;
-
-    // A second refresh finds nothing new and the failed feed recovered.
-    server.serve("/beta", {.body = rssFeed("Beta", 2, "beta"), .contentType = "application/rss+xml"});
+    server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
     run = cli({"refresh"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(contains(run.out, "5 articles loaded")) << run.out;
-}
 
-TEST_F(FeedCommands, RefreshWhereEveryFeedFailsSaysSo) {
-    add("/alpha");
     server.serve("/alpha", {.status = 503, .body = "down"});
-    const auto run = cli({"refresh"});
+    server.serve("/beta", {.status = 503, .body = "down"});
+    run = cli({"refresh"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.out, "No internet connection")) << run.out;
 }
 
-TEST_F(FeedCommands, ArticlesFilterBySearchFeedAndLimit) {
+TEST_F(FeedCommands, ArticlesNewestFirstByDayFilteredAndRemoveTakesThemAway) {
     add("/alpha");
     add("/beta");
     ASSERT_EQ(cli({"refresh"}).status, 0);
+    const auto all = cli({"articles"}).out;
+    EXPECT_TRUE(contains(all, "2003-06-12\n  ")) << all;
+    EXPECT_LT(all.find("Alpha 2"), all.find("Alpha 0")) << all;
+    const auto found = cli({"articles", "--search", "BETA 1"}).out;
+    EXPECT_TRUE(contains(found, "Beta 1") && !contains(found, "Alpha 1")) << found;
+    const auto limited = cli({"articles", "--feed", server.url("/alpha"), "--limit", "2"}).out;
+    EXPECT_TRUE(contains(limited, "Alpha 1") && !contains(limited, "Beta")) << limited;
+    EXPECT_EQ(std::count(limited.begin(), limited.end(), '\n'), 7) << limited;  // 2 days
 
-    auto run = cli({"articles", "--search", "BETA 1"});
-    EXPECT_TRUE(contains(run.out, "beta 1")) << run.out;
-    EXPECT_FALSE(contains(run.out, "alpha")) << run.out;
-
-    run = cli({"articles", "--feed", server.url("/alpha"), "--limit", "2"});
-    EXPECT_TRUE(contains(run.out, "alpha 2") && contains(run.out, "alpha 1")) << run.out;
-    EXPECT_FALSE(contains(run.out, "alpha 0") || contains(run.out, "beta")) << run.out;
-
-    EXPECT_EQ(cli({"articles", "--limit", "0"}).status, 2);
-    EXPECT_EQ(cli({"articles", "--sort"}).status, 2);
-}
-
-TEST_F(FeedCommands, RemoveTakesTheFeedAndItsArticles) {
-    add("/alpha");
-    add("/beta");
-    ASSERT_EQ(cli({"refresh"}).status, 0);
-
-    auto run = cli({"remove", "1"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Removed Alpha (" + server.url("/alpha") + ")\n");
-    EXPECT_EQ(cli({"list"}).out, "1\tBeta\t" + server.url("/beta") + "\n");
-    EXPECT_FALSE(contains(cli({"articles"}).out, "alpha"));
-
+    const auto removed = cli({"remove", "1"});
+    EXPECT_EQ(removed.out, "Removed Alpha (" + server.url("/alpha") + ")\n") << removed.err;
+    EXPECT_EQ(cli({"list"}).out, row(1, "Beta", "/beta"));
+    EXPECT_EQ(cli({"cleanup"}).status, 0);
+    EXPECT_FALSE(contains(cli({"articles"}).out, "Alpha")) << "a removed feed's articles stay";
     EXPECT_EQ(cli({"remove", "2"}).status, 1);
-    EXPECT_EQ(cli({"remove", "zero"}).status, 2);
 }
 
-TEST_F(FeedCommands, ImportChecksEveryFeedAndExportWritesTheList) {
-    const auto opml = data.write("feeds.opml",
-                                 "<opml version=\"2.0\"><body><outline text=\"Folder\">"
-                                 "<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>"
-                                 "<outline text=\"P\" xmlUrl=\"" + server.url("/page") + "\"/>"
-                                 "</outline><outline text=\"B\" xmlUrl=\"" + server.url("/beta") +
-                                 "\"/></body></opml>");
-    auto run = cli({"import", opml.string()});
+TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
+    const auto file = opml(fmt::format(
+        "<outline text=\"Folder\"><outline text=\"A\" xmlUrl=\"{}\"/><outline text=\"P\" "
+        "xmlUrl=\"{}\"/></outline><outline text=\"B\" xmlUrl=\"{}\"/>",
+        server.url("/alpha"), server.url("/page"), server.url("/beta")));
+    auto run = cli({"import", file.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.out, "failed: P (" + server.url("/page") + ")")) << run.out;
     EXPECT_TRUE(contains(run.out, "Imported 2 of 3 feeds")) << run.out;
-    EXPECT_EQ(cli({"list"}).out, "1\tAlpha\t" + server.url("/alpha") + "\n2\tBeta\t" +
-                                     server.url("/beta") + "\n");
-
-    run = cli({"export"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(contains(run.out, "xmlUrl=\"" + server.url("/alpha") + "\"")) << run.out;
-
-    // An export imports cleanly elsewhere.
-    const auto exported = data.path() / "out.opml";
-    ASSERT_EQ(cli({"export", exported.string()}).status, 0);
-    test::TemporaryDirectory other;
-    const auto again = test::runCli({"--data-dir", other.path().string(), "import", exported.string()},
-                                    {{"PRESSLING_CATALOG", "sqlite:" + (other.path() / "c.sqlite").string()}});
-    EXPECT_EQ(again.status, 0) << again.out << again.err;
-
+    EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta"));
     EXPECT_EQ(cli({"import", (data.path() / "missing.opml").string()}).status, 1);
     EXPECT_EQ(cli({"import", data.write("bad.opml", "<opml><body>").string()}).status, 1);
+
+    // Replaced, never rewritten in place: a second name for the old file keeps the old bytes.
+    const auto exported = data.write("out.opml", "old");
+    std::filesystem::create_hard_link(exported, data.path() / "link.opml");
+    ASSERT_EQ(cli({"export", exported.string()}).status, 0);
+    EXPECT_EQ(slurp(data.path() / "link.opml"), "old");
+    EXPECT_EQ(slurp(exported), cli({"export"}).out);
+    EXPECT_TRUE(contains(slurp(exported), "xmlUrl=\"" + server.url("/beta") + "\""));
 }
 
-TEST_F(FeedCommands, CleanupKeepsSubscribedFeedsArticles) {
-    add("/alpha");
-    ASSERT_EQ(cli({"refresh"}).status, 0);
-    EXPECT_EQ(cli({"cleanup"}).status, 0);
-    EXPECT_TRUE(contains(cli({"articles"}).out, "alpha 0"));
+TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
+    storeList("[{\"title\":\"A\",\"url\":");
+    const auto file = data.write("out.opml", "my feeds");
+    const auto refused = cli({"export", file.string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "cannot be read")) << refused.err;
+    EXPECT_EQ(slurp(file), "my feeds");
+
+    storeList("[]");
+    auto store = sqlite::Database::open(data.path() / "kvstore.sqlite");
+    ASSERT_TRUE(
+        store->execute("CREATE TRIGGER refuse BEFORE UPDATE ON kv BEGIN "
+                       "SELECT RAISE(ABORT, 'refused'); END"));
+    const auto run = cli(
+        {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.out, "failed: A (")) << run.out;
+    EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
 }
 
 }  // namespace

@@ -1,82 +1,60 @@
-// `pressling-cli list` and `catalog search`, against a throwaway data folder.
+// `list`, and the argument rules of every command.
 
 #include "CliRunner.h"
-#include "platform/KeyValueStore.h"
-#include "support/Fixtures.h"
 
-#include <gtest/gtest.h>
-
-#include <sstream>
+#include <ranges>
 
 namespace pressling {
 namespace {
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using test::contains;
+using Subscriptions = test::CliTest;
 
-class CliWithDataFolder : public testing::Test {
-protected:
-    test::TemporaryDirectory data;
-
-    void storeSubscriptions(std::string_view bytes) {
-        KeyValueStore store(data.path() / "kvstore.sqlite");
-        ASSERT_TRUE(store.setData(bytes, "storedRss").has_value());
-    }
-
-    test::CliRun cli(std::vector<std::string_view> arguments) {
-        const std::string folder = data.path().string();
-        arguments.insert(arguments.begin(), {"--data-dir", folder});
-        return test::runCli(arguments, {{"PRESSLING_CATALOG", "sqlite:" + (data.path() / "catalog.sqlite").string()}});
-    }
-};
-
-TEST_F(CliWithDataFolder, ListShowsSubscriptionsByTitleWithErrorMarks) {
-    storeSubscriptions(R"([{"title":"beta","url":"https:\/\/b.example\/feed","error":false},)"
-                       R"({"title":"Alpha","url":"https:\/\/a.example\/feed","error":true},)"
-                       R"({"title":"alpha","url":"https:\/\/c.example\/feed"}])");
-    const auto run = cli({"list"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(linesOf(run.out), (std::vector<std::string>{
-                                    "1\tAlpha\thttps://a.example/feed\terror",
-                                    "2\talpha\thttps://c.example/feed",
-                                    "3\tbeta\thttps://b.example/feed",
-                                }));
-}
-
-TEST_F(CliWithDataFolder, ListOfNothingIsEmpty) {
+TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharacters) {
+    storeList(R"([{"title":"beta","url":"https:\/\/b.example\/feed","error":false},)"
+              R"({"title":"Alpha","url":"https:\/\/a.example\/feed","error":true},)"
+              R"({"title":"alpha\n2\tforged\u001b[2J\\n","url":"https:\/\/c.example\/\tx"}])");
     const auto run = cli({"list"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.out,
+              "1\tAlpha\thttps://a.example/feed\terror\n"
+              "2\talpha\\n2\\tforged\\x1b[2J\\\\n\thttps://c.example/\\tx\n"
+              "3\tbeta\thttps://b.example/feed\n");
 }
 
-TEST_F(CliWithDataFolder, CatalogSearchFindsSeededFeeds) {
-    const auto run = cli({"catalog", "search", "news"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto lines = linesOf(run.out);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_LE(lines.size(), 50u);
-    for (const auto& line : lines) {
-        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
-    }
-
-    const auto none = cli({"catalog", "search", "zzqqxx-no-such-feed"});
-    EXPECT_EQ(none.status, 0) << none.err;
-    EXPECT_EQ(none.out, "");
-}
-
-TEST_F(CliWithDataFolder, WrongArgumentsExitTwo) {
-    for (const auto& arguments : std::vector<std::vector<std::string_view>>{
-             {"list", "extra"}, {"catalog"}, {"catalog", "find", "x"}, {"catalog", "search"}}) {
+TEST_F(Subscriptions, WrongArgumentsPrintUsageAndExitTwo) {
+    // Arguments separated by "|".
+    const std::string_view wrong[] = {"",
+                                      "frobnicate",
+                                      "parse",
+                                      "parse|a.xml|b.xml",
+                                      "parse|--verbose|a.xml",
+                                      "parse|a.xml|--url",
+                                      "parse|--url|not a url|a.xml",
+                                      "list|extra",
+                                      "catalog",
+                                      "catalog|find|x",
+                                      "add",
+                                      "add|not a url",
+                                      "remove|zero",
+                                      "remove|0",
+                                      "refresh|now",
+                                      "articles|--limit|0",
+                                      "articles|--sort",
+                                      "articles|--sort|name",
+                                      "cleanup|all",
+                                      "import",
+                                      "export|a|b"};
+    for (const std::string_view row : wrong) {
+        std::vector<std::string_view> arguments;
+        for (const auto part : std::views::split(row, '|')) arguments.emplace_back(part);
         const auto run = cli(arguments);
-        EXPECT_EQ(run.status, 2) << arguments[0];
-        EXPECT_NE(run.err.find("usage: pressling-cli"), std::string::npos) << run.err;
+        EXPECT_EQ(run.status, 2) << row << ": " << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(contains(run.err, "usage: pressling-cli")) << run.err;
     }
-    const auto noFolder = test::runCli({"--data-dir"});
-    EXPECT_EQ(noFolder.status, 2);
+    EXPECT_EQ(test::runCli({"--data-dir"}).status, 2);
+    EXPECT_EQ(test::runCli({"--data-dir=", "list"}).status, 2);
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+// The commands run inside the test, where a test can decide when their background work ends.
+
+#include "CatalogCommand.h"
+#include "MainLoop.h"
+#include "OpmlCommands.h"
+#include "Printable.h"
+#include "platform/GlobalQueue.h"
+#include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace pressling::cli {
+namespace {
+
+// A catalog whose answer is on the main queue before search has returned.
+void answerAtOnce(std::string, CKFeed::SearchCompletion done) {
+    mainQueue().async([done] {
+        done(std::vector<RSSData>{{"Bad\x1b[2J\nname", "a\tb", *Url::parse("https://a.example/")}});
+    });
+}
+
+TEST(InProcess, aCatalogThatAnswersAtOnceFindsTheMainQueueReady) {
+    const std::vector<std::string_view> arguments{"search", "x"};
+    // In a fresh process of its own, where nothing else has touched the main queue yet.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(runCatalogCommand(arguments, answerAtOnce)), testing::ExitedWithCode(0),
+                "");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(runCatalogCommand(arguments, answerAtOnce), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Bad\\x1b[2J\\nname\ta\\tb\thttps://a.example/\n");
+}
+
+TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
+    test::LoopbackServer server;
+    std::promise<void> release;
+    server.handle("/slow", [answer = release.get_future().share()](auto&, auto& response) {
+        answer.wait();
+        response.status = 404;
+    });
+    test::TemporaryDirectory folder;
+    const auto opml = folder.write("a.opml", "<opml version=\"2.0\"><body><outline xmlUrl=\"" +
+                                                 server.url("/slow") + "\"/></body></opml>");
+    const std::string path = opml.string();
+    EXPECT_EQ(runImportCommand(std::vector<std::string_view>{path}, std::chrono::milliseconds(50)),
+              1);
+    // The check ends after the command has returned: what it writes to must still be there
+    // (AddressSanitizer reports a stack or heap use after return otherwise).
+    release.set_value();
+    EXPECT_TRUE(waitUntilGlobalQueueIdle(std::chrono::seconds(30)));
+    mainLoop().processPending();
+}
+
+TEST(InProcess, printableShowsControlCharactersAsEscapes) {
+    // Kept, the C0 controls and DEL, NUL, a backslash (so none can fake an escape), a C1 control
+    // (U+009B, CSI) and bytes that are not UTF-8.
+    const std::pair<std::string_view, std::string_view> rows[] = {
+        {"plain \xC3\xA9t\xC3\xA9 \xE2\x82\xAC", "plain \xC3\xA9t\xC3\xA9 \xE2\x82\xAC"},
+        {"a\nb\rc\td\x1b[31m\x7f", "a\\nb\\rc\\td\\x1b[31m\\x7f"},
+        {std::string_view("nul\0", 4), "nul\\x00"},
+        {"back\\n", "back\\\\n"},
+        {"csi \xC2\x9B"
+         "2J",
+         "csi \\u009b2J"},
+        {"bad \xFF\xC3", "bad \\xff\\xc3"}};
+    for (const auto& [text, shown] : rows) EXPECT_EQ(printable(text), shown) << shown;
+}
+
+}  // namespace
+}  // namespace pressling::cli
