@@ -8,8 +8,9 @@ namespace {
 
 // Made and installed while the program starts, on the main thread, before main() runs: work a
 // command starts may finish on another thread and hand its result to the main queue before
-// the command's next line, so no command may be left to install it on first use.
-RunLoop gLoop;
+// the command's next line, so no command may be left to install it on first use. Never
+// destroyed: a worker still running while the process exits may hand it an item.
+RunLoop& gLoop = *new RunLoop;
 [[maybe_unused]] const bool gInstalled = (installMainQueue(gLoop), true);
 
 }  // namespace
