@@ -17,6 +17,7 @@ configure() {  # build-dir sanitizer-flags
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 configure build-asan "-fsanitize=address,undefined -fno-sanitize-recover=all"
 cmake --build build-asan -j2
 scripts/with-test-postgres.sh ctest --test-dir build-asan --output-on-failure -j2
