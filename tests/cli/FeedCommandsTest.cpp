@@ -2,6 +2,7 @@
 // feeds on a loopback server, with a throwaway data folder and catalog.
 
 #include "CliRunner.h"
+#include "platform/Sqlite.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 
@@ -185,6 +186,21 @@ TEST_F(FeedCommands, CleanupKeepsSubscribedFeedsArticles) {
     ASSERT_EQ(cli({"refresh"}).status, 0);
     EXPECT_EQ(cli({"cleanup"}).status, 0);
     EXPECT_TRUE(contains(cli({"articles"}).out, "alpha 0"));
+}
+
+// A disk that refuses the articles: the refresh must fail, not report articles loaded.
+TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
+    add("/alpha");
+    ASSERT_EQ(cli({"articles"}).status, 0);  // creates the article store
+    {
+        auto db = sqlite::Database::open(data.path() / "CDModel.sqlite");
+        ASSERT_TRUE(db && db->execute("CREATE TRIGGER full BEFORE INSERT ON BlogPost "
+                                      "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
+    }
+    const auto run = cli({"refresh"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.out, "could not be saved")) << run.out;
+    EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
 }
 
 }  // namespace

@@ -1,98 +1,58 @@
 // What the refresh, the remove flow and the shell do to the stored articles: saving a feed's
-// entries (duplicates, the cap of 20 per feed group, failures), the day key and deleting a feed.
+// entries (duplicates, the cap of 20 per feed group, bounded texts, failures), the day key and
+// deleting a feed.
 
 #include "store/ArticleOperations.h"
 
+#include "store/TextLimits.h"
 #include "support/StoreTestSupport.h"
-#include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 
 namespace pressling {
 namespace {
 
 using namespace std::chrono_literals;
-using test::alterStoreFile;
-using test::article;
-using test::day;
-using test::fetchAll;
-using test::TemporaryStore;
-using test::TimeZoneOverride;
+using namespace test;
 
-constexpr const char* kFeedA = "https://a.example/feed";
-constexpr const char* kFeedB = "https://b.example/feed";
-
-std::multiset<std::string> titleSet(const std::vector<BlogPost>& posts) {
-    std::multiset<std::string> result;
-    for (const auto& post : posts) result.insert(post.title.value_or("<none>"));
-    return result;
-}
-
-// Entries "<prefix>1" ... "<prefix>count" of one feed, entry i published on March i.
-std::vector<Article> feedEntries(int count, const std::string& prefix = "Entry ",
-                                 const std::string& blogLink = kFeedA,
-                                 const std::string& web = "A") {
-    std::vector<Article> entries;
-    for (int i = 1; i <= count; ++i) {
-        const std::string title = prefix + std::to_string(i);
-        entries.push_back(article(title, blogLink + "/" + std::to_string(i) + prefix.substr(0, 1),
-                                  day(1, std::chrono::hours(24 * (i - 1))), blogLink, web));
-    }
-    return entries;
+std::multiset<std::string> titleSet(ArticleStore& store) {
+    auto found = titles(fetchAll(store));
+    return {found.begin(), found.end()};
 }
 
 class ArticleOperations : public testing::Test {
 protected:
     TemporaryStore store;
-    test::ChangeRecorder recorder{*store};
-    std::vector<ObjectsDidChange>& saves = recorder.changes;
+    ChangeRecorder recorder{*store};
 };
 
-// --- saveArticles: the cap ----------------------------------------------------------------
-
-TEST_F(ArticleOperations, twentyFiveEntriesIntoAnEmptyStoreLeaveTheTwentyNewest) {
-    ASSERT_TRUE(saveArticles(feedEntries(25), *store).has_value());
+TEST_F(ArticleOperations, keepsTheTwentyNewestAndNeverWritesTheCutOnesNorAnUnchangedDocument) {
+    for (int pass = 0; pass < 2; ++pass) ASSERT_TRUE(saveArticles(feedEntries(25), *store));
 
     const auto stored = fetchAll(*store);
     ASSERT_EQ(stored.size(), 20u);
     EXPECT_EQ(stored.front().title, "Entry 25");
     EXPECT_EQ(stored.back().title, "Entry 6");
-    ASSERT_EQ(saves.size(), 1u);
-    EXPECT_EQ(saves[0].inserted.size(), 20u) << "the five cut entries must never land";
-    EXPECT_TRUE(saves[0].deleted.empty());
+    ASSERT_EQ(recorder.changes.size(), 1u) << "the second, unchanged document wrote something";
+    EXPECT_EQ(recorder.changes[0].inserted.size(), 20u) << "the five cut entries landed";
+    EXPECT_TRUE(recorder.changes[0].deleted.empty());
 }
 
-TEST_F(ArticleOperations, theSharedWebGroupOfTwoUntitledFeedsIsCappedTogether) {
-    ASSERT_TRUE(saveArticles(feedEntries(15, "A", kFeedA, "Web"), *store).has_value());
+TEST_F(ArticleOperations, capsTheSharedWebGroupOfTwoUntitledFeedsTogether) {
+    ASSERT_TRUE(saveArticles(feedEntries(15, "A", kFeedA, "Web"), *store));
     auto second = feedEntries(10, "B", kFeedB, "Web");
     for (auto& entry : second) entry.pubDate += 24h * 30;  // all newer than feed A's
-    // An entry of B with the title of a stored entry of A is a duplicate across the feeds.
+    // The title of a stored entry of A: a duplicate across the feeds of the group.
     second.push_back(article("A3", "https://b.example/other", day(28), kFeedB, "Web"));
-    ASSERT_TRUE(saveArticles(second, *store).has_value());
+    ASSERT_TRUE(saveArticles(second, *store));
 
     const auto stored = fetchAll(*store);
     ASSERT_EQ(stored.size(), 20u);
-    EXPECT_EQ(std::count_if(stored.begin(), stored.end(),
-                            [](const BlogPost& p) { return p.blogLink == kFeedB; }),
+    EXPECT_EQ(std::ranges::count(stored, std::optional<std::string>(kFeedB), &BlogPost::blogLink),
               10);
     EXPECT_EQ(stored.back().title, "A6");
-    EXPECT_EQ(std::count_if(stored.begin(), stored.end(),
-                            [](const BlogPost& p) {
-                                return p.link->absoluteString() == "https://b.example/other";
-                            }),
-              0);
-}
-
-// --- saveArticles: duplicates -------------------------------------------------------------
-
-TEST_F(ArticleOperations, theSameDocumentTwiceInsertsNothingTheSecondTime) {
-    ASSERT_TRUE(saveArticles(feedEntries(5), *store).has_value());
-    ASSERT_TRUE(saveArticles(feedEntries(5), *store).has_value());
-    EXPECT_EQ(fetchAll(*store).size(), 5u);
-    EXPECT_EQ(saves.size(), 1u) << "the second save wrote something";
 }
 
 struct DuplicateCase {
@@ -101,16 +61,15 @@ struct DuplicateCase {
     std::vector<Article> incoming;
     std::multiset<std::string> expectedTitles;
 };
-
 void PrintTo(const DuplicateCase& c, std::ostream* out) { *out << c.name; }
 
 class ArticleDuplicates : public testing::TestWithParam<DuplicateCase> {};
 
 TEST_P(ArticleDuplicates, areSkipped) {
     TemporaryStore store;
-    ASSERT_TRUE(saveArticles({GetParam().stored}, *store).has_value());
-    ASSERT_TRUE(saveArticles(GetParam().incoming, *store).has_value());
-    EXPECT_EQ(titleSet(fetchAll(*store)), GetParam().expectedTitles);
+    ASSERT_TRUE(saveArticles({GetParam().stored}, *store));
+    ASSERT_TRUE(saveArticles(GetParam().incoming, *store));
+    EXPECT_EQ(titleSet(*store), GetParam().expectedTitles);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,108 +102,91 @@ INSTANTIATE_TEST_SUITE_P(
                       article("Title", "https://a.example/1", day(1)),
                       {article("Title", "https://a.example/1", day(2), kFeedB, "B")},
                       {"Title", "Title"}}),
-    [](const testing::TestParamInfo<DuplicateCase>& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ArticleOperations, aStoredPostWithoutLinkMatchesByTitleOnly) {
-    BlogPost linkless;
-    linkless.blogLink = kFeedA;
-    linkless.web = "A";
-    linkless.title = "No link";
-    linkless.pubDate = day(1);
-    store->insert(linkless);
-    ASSERT_TRUE(store->save().has_value());
+// A feed's texts land cut to their caps (a character never split), a link too long to cut is
+// left out, and the same oversized entry saved again is still found as a duplicate.
+TEST_F(ArticleOperations, storesOversizedTextsWithinTheirCaps) {
+    // "é" (2 bytes) straddles the title's cap.
+    const std::string title = std::string(kMaxTitleBytes - 1, 't') + "\xC3\xA9" + "tail";
+    Article huge = article(title, "https://a.example/" + std::string(kMaxLinkBytes, 'l'), day(1),
+                           kFeedA, std::string(kMaxTitleBytes + 9, 'w'));
+    huge.description = std::string(kMaxDescriptionBytes + 1, 'd');
+    for (int pass = 0; pass < 2; ++pass) ASSERT_TRUE(saveArticles({huge}, *store));
 
-    ASSERT_TRUE(saveArticles({article("No link", "https://a.example/x", day(2)),
-                              article("Other", "https://a.example/y", day(3))},
-                             *store));
-    EXPECT_EQ(titleSet(fetchAll(*store)), (std::multiset<std::string>{"No link", "Other"}));
+    const auto stored = fetchAll(*store);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].title, title.substr(0, kMaxTitleBytes - 1));
+    EXPECT_EQ(stored[0].web->size(), kMaxTitleBytes);
+    EXPECT_EQ(stored[0].desc->size(), kMaxDescriptionBytes);
+    EXPECT_EQ(stored[0].link, std::nullopt);
 }
 
-// --- saveArticles: what it does not do, and failures ---------------------------------------
-
-TEST_F(ArticleOperations, anEmptyListNeitherFetchesNorSaves) {
+TEST_F(ArticleOperations, anEmptyListNeitherFetchesNorSavesAndAFailedFetchInsertsNothing) {
     store->insert(BlogPost{});  // a pending change that an unwanted save would write
-    alterStoreFile(store.file(), test::kHideArticles);
-
-    EXPECT_TRUE(saveArticles({}, *store).has_value()) << "it read the store";
-    EXPECT_TRUE(saves.empty());
-    EXPECT_TRUE(store->hasChanges());
+    alterStoreFile(store.file(), kHideArticles);
+    EXPECT_TRUE(saveArticles({}, *store)) << "it read the store";
+    EXPECT_TRUE(recorder.changes.empty());
 
     auto failed = saveArticles(feedEntries(1), *store);
-    ASSERT_FALSE(failed.has_value()) << "the broken store went unnoticed: the check above "
-                                        "proves nothing";
+    ASSERT_FALSE(failed) << "the broken store went unnoticed: the check above proves nothing";
     EXPECT_EQ(failed.error().kind, StoreError::Kind::fetchFailed);
     EXPECT_NE(failed.error().message.find(store.file().string()), std::string::npos);
-    alterStoreFile(store.file(), test::kShowArticles);
 }
 
-TEST_F(ArticleOperations, aFailedSaveKeepsTheEntriesForTheNextSave) {
-    ASSERT_TRUE(saveArticles(feedEntries(20, "Old "), *store).has_value());
+TEST_F(ArticleOperations, aFailedSaveKeepsTheEntriesAndTheCutForTheNextSave) {
+    ASSERT_TRUE(saveArticles(feedEntries(20, "Old "), *store));
     auto fresh = feedEntries(2, "Fresh ");
     for (auto& entry : fresh) entry.pubDate += 24h * 30;
-
-    alterStoreFile(store.file(), test::kFailInserts);
+    alterStoreFile(store.file(), kFailInserts);
     auto failed = saveArticles(fresh, *store);
-    ASSERT_FALSE(failed.has_value());
+    ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().kind, StoreError::Kind::saveFailed);
-    EXPECT_TRUE(store->hasChanges());
 
-    alterStoreFile(store.file(), test::kHealFault);
-    ASSERT_TRUE(store->save().has_value());
+    alterStoreFile(store.file(), kHealFault);
+    ASSERT_TRUE(store->save());
     const auto stored = fetchAll(*store);
     ASSERT_EQ(stored.size(), 20u);
     EXPECT_EQ(stored.front().title, "Fresh 2");
     EXPECT_EQ(stored.back().title, "Old 3");
 }
 
-// --- makeSectionDate ----------------------------------------------------------------------
-
-TEST(MakeSectionDate, isTheDayInTheCurrentZoneFollowingChangesOfIt) {
-    // 2021-03-06 15:10 UTC is 00:10 on the 7th in Tokyo (UTC+9).
-    const Date justAfterTokyoMidnight = day(6, 15h + 10min);
-    {
-        TimeZoneOverride zone("Asia/Tokyo");
-        EXPECT_EQ(makeSectionDate(justAfterTokyoMidnight), "2021-03-07");
-    }
-    {
-        TimeZoneOverride zone("UTC");
-        EXPECT_EQ(makeSectionDate(justAfterTokyoMidnight), "2021-03-06");
-    }
-    {
-        // 04:50 UTC on the 7th is 23:50 on the 6th in New York (UTC-5).
-        TimeZoneOverride zone("America/New_York");
-        EXPECT_EQ(makeSectionDate(day(7, 4h + 50min)), "2021-03-06");
-    }
-}
-
-TEST(MakeSectionDate, writesTheYearWithoutLeadingZerosAndPadsMonthAndDay) {
-    TimeZoneOverride zone("UTC");
+TEST(MakeSectionDate, isTheDayInTheZoneOfTheMomentWithAnUnpaddedYear) {
     using namespace std::chrono;
     const auto at = [](year_month_day date) {
         return time_point_cast<milliseconds>(sys_days(date) + 1h);
     };
-    EXPECT_EQ(makeSectionDate(at(year(999) / January / 2)), "999-01-02");
-    EXPECT_EQ(makeSectionDate(at(year(2024) / December / 31)), "2024-12-31");
-}
-
-TEST_F(ArticleOperations, savedArticlesCarryTheLocalDayOfTheirDate) {
+    const struct {
+        const char* zone;
+        Date date;
+        const char* expected;
+    } rows[] = {
+        {"Asia/Tokyo", day(6, 15h + 10min), "2021-03-07"},       // 00:10 on the 7th at UTC+9
+        {"UTC", day(6, 15h + 10min), "2021-03-06"},              // the same moment, zone changed
+        {"America/New_York", day(7, 4h + 50min), "2021-03-06"},  // 23:50 on the 6th at UTC-5
+        {"UTC", at(year(999) / January / 2), "999-01-02"},
+        {"UTC", at(year(2024) / December / 31), "2024-12-31"},
+    };
+    for (const auto& row : rows) {
+        TimeZoneOverride zone(row.zone);
+        EXPECT_EQ(makeSectionDate(row.date), row.expected) << row.zone;
+    }
     TimeZoneOverride zone("Asia/Tokyo");
+    TemporaryStore store;
     ASSERT_TRUE(
         saveArticles({article("Early", "https://a.example/1", day(6, 15h + 10min))}, *store));
     EXPECT_EQ(fetchAll(*store).at(0).sectionDate, "2021-03-07");
 }
 
-// --- deleteArticles -----------------------------------------------------------------------
-
-TEST_F(ArticleOperations, deletingAFeedByUrlAlsoTakesArticlesWhoseWebIsThatUrl) {
+TEST_F(ArticleOperations, deletingAFeedByUrlAlsoTakesArticlesWhoseWebIsThatUrlUnannounced) {
     ASSERT_TRUE(saveArticles(feedEntries(3, "A", kFeedA, "A"), *store));
     ASSERT_TRUE(saveArticles(feedEntries(2, "B", kFeedB, kFeedA), *store));  // web == A's URL
     ASSERT_TRUE(saveArticles(feedEntries(2, "C", "https://c.example/feed", "C"), *store));
-    saves.clear();
+    recorder.changes.clear();
 
-    ASSERT_TRUE(deleteArticles(kFeedA, *store).has_value());
-    EXPECT_EQ(titleSet(fetchAll(*store)), (std::multiset<std::string>{"C1", "C2"}));
-    EXPECT_TRUE(saves.empty()) << "a batch delete was announced";
+    ASSERT_TRUE(deleteArticles(kFeedA, *store));
+    EXPECT_EQ(titleSet(*store), (std::multiset<std::string>{"C1", "C2"}));
+    EXPECT_TRUE(recorder.changes.empty()) << "a batch delete was announced";
 }
 
 }  // namespace
