@@ -19,19 +19,6 @@ namespace {
 using namespace test;
 using Titles = std::vector<std::string>;
 
-BlogPost post(std::string title, Date pubDate, std::string blogLink = kFeedA) {
-    return BlogPost{
-        .blogLink = std::move(blogLink),
-        .desc = "<p>" + title + "</p>",
-        .link =
-            Url::parse("https://a.example/" + std::to_string(pubDate.time_since_epoch().count())),
-        .pubDate = pubDate,
-        .sectionDate = "2021-03-07",
-        .title = title,
-        .web = "A",
-    };
-}
-
 std::string readBytes(const std::filesystem::path& file) {
     std::ostringstream bytes;
     bytes << std::ifstream(file, std::ios::binary).rdbuf();
@@ -95,21 +82,8 @@ TEST(ArticleStoreOpen, refusesAFileItCannotUseNamingItAndLeavingItByteForByte) {
     }
 }
 
-// Each case runs in a child process, which has a persistentContainer of its own.
-TEST(PersistentContainerDeathTest, opensTheDataFolderStoreOnceOrStopsNamingTheFile) {
-    TemporaryDirectory folder;
-    EXPECT_EXIT(
-        {
-            setDataFolderOverride(folder.path());
-            ArticleStore& first = persistentContainer();
-            std::_Exit(&first == &persistentContainer() &&
-                               first.file() == folder.path() / "CDModel.sqlite" &&
-                               std::filesystem::exists(first.file())
-                           ? 0
-                           : 1);
-        },
-        testing::ExitedWithCode(0), "");
-
+// In a child process, which has a persistentContainer of its own.
+TEST(PersistentContainerDeathTest, aStoreThatCannotBeOpenedStopsTheProcessNamingTheFile) {
     TemporaryDirectory damaged;
     const auto file = damaged.write("CDModel.sqlite", std::string(8192, 'Z'));
     EXPECT_EXIT(
@@ -237,32 +211,14 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         const char* needle;
         bool found;
     } rows[] = {
-        {"upperCaseAccent",
-         "L'\xC3\xA9"
-         "cole",
-         "", "W",
-         "\xC3\x89"
-         "COLE",
-         true},
-        {"accentsAreNotIgnored",
-         "L'\xC3\xA9"
-         "cole",
-         "", "W", "ecole", false},
-        {"fullCaseFolding",
-         "Stra\xC3\x9F"
-         "e",
-         "", "W", "STRASSE", true},
-        {"decomposedStored",
-         "E\xCC\x81"
-         "t\xC3\xA9",
-         "", "W", "\xC3\xA9t\xC3\xA9", true},
-        {"cyrillic", "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8", "", "W",
-         "\xD0\xBD\xD0\x9E\xD0\x92", true},
+        {"upperCaseAccent", "L'\u00e9cole", "", "W", "\u00c9COLE", true},
+        {"accentsAreNotIgnored", "L'\u00e9cole", "", "W", "ecole", false},
+        {"fullCaseFolding", "Stra\u00dfe", "", "W", "STRASSE", true},
+        {"decomposedStored", "E\u0301t\u00e9", "", "W", "\u00e9t\u00e9", true},
         {"inDescription", "T", "<b>Rust</b> 1.70", "W", "rust", true},
         {"inWeb", "T", "", "Hacker News", "hacker n", true},
         {"notAcrossFields", "Hacker", "", "News", "hackernews", false},
         {"emptyNeedleMatchesAll", "T", "", "W", "", true},
-        {"absent", "Title", "Body", "Web", "zebra", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

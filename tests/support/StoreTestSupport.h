@@ -1,14 +1,14 @@
 #pragma once
 
 // Helpers shared by the store's and the flows' suites: throwaway stores and subscription lists,
-// articles and feed documents with chosen dates, faults injected through the store's own file,
-// and a time zone set for one test.
+// articles and feed documents with chosen dates, and faults injected through the store's file.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 #include "platform/Sqlite.h"
+#include "store/ArticleOperations.h"
 #include "store/ArticleStore.h"
 #include "store/PersistentContainer.h"
 #include "subscriptions/StoredWebs.h"
@@ -19,9 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,12 +37,8 @@ inline Date day(int dayOfMarch, std::chrono::minutes offset = std::chrono::hours
 // An entry of feed blogLink titled web, as the parser would hand it over.
 inline Article article(std::string title, std::string link, Date pubDate,
                        std::string blogLink = kFeedA, std::string web = "A") {
-    return Article{title,
-                   "<p>About " + title + "</p>",
-                   std::move(web),
-                   std::move(blogLink),
-                   *Url::parse(link),
-                   pubDate};
+    return Article{title, "<p>About " + title + "</p>", std::move(web), std::move(blogLink),
+                   *Url::parse(link), pubDate};
 }
 
 // Entries "<prefix>1" ... "<prefix>count" of one feed, entry i published on March i.
@@ -53,9 +47,10 @@ inline std::vector<Article> feedEntries(int count, const std::string& prefix = "
                                         const std::string& web = "A") {
     std::vector<Article> entries;
     for (int i = 1; i <= count; ++i) {
-        entries.push_back(article(prefix + std::to_string(i),
-                                  blogLink + "/" + std::to_string(i) + prefix.substr(0, 1), day(i),
-                                  blogLink, web));
+        const std::string title = prefix + std::to_string(i);
+        std::string slug = title;
+        std::ranges::replace(slug, ' ', '-');
+        entries.push_back(article(title, blogLink + "/" + slug, day(i), blogLink, web));
     }
     return entries;
 }
@@ -74,6 +69,19 @@ inline std::string rssDocument(std::string_view title, int entries) {
                        title, items);
 }
 
+// A stored post of blogLink, with a link unique to its date.
+inline BlogPost post(std::string title, Date pubDate, std::string blogLink = kFeedA) {
+    const auto link = "https://a.example/" + std::to_string(pubDate.time_since_epoch().count());
+    return BlogPost{0,       blogLink, "<p>" + title + "</p>", Url::parse(link),
+                    pubDate, makeSectionDate(pubDate), title, "A"};
+}
+
+inline void insertAndSave(ArticleStore& store, const std::vector<BlogPost>& posts) {
+    for (const auto& post : posts) store.insert(post);
+    auto saved = store.save();
+    ASSERT_TRUE(saved.has_value()) << saved.error().message;
+}
+
 inline std::vector<std::string> titles(const std::vector<BlogPost>& posts) {
     std::vector<std::string> result;
     for (const auto& post : posts) result.push_back(post.title.value_or("<none>"));
@@ -84,7 +92,6 @@ inline std::vector<std::string> titles(const std::vector<BlogPost>& posts) {
 class TemporaryStore {
 public:
     TemporaryStore() { reopen(); }
-
     ArticleStore& operator*() { return *store_; }
     ArticleStore* operator->() { return store_.get(); }
     std::filesystem::path file() const { return folder_.path() / kArticleStoreFileName; }
@@ -93,9 +100,7 @@ public:
     // Closes the store (pending changes are lost) and opens the file again.
     void reopen() {
         store_.reset();
-        auto opened = ArticleStore::open(file());
-        if (!opened) throw std::runtime_error(opened.error().message);
-        store_ = std::move(*opened);
+        store_ = std::move(ArticleStore::open(file()).value());
     }
 
 private:
@@ -121,10 +126,8 @@ inline constexpr std::string_view kFailDeletes =
     "BEGIN SELECT RAISE(ABORT, 'injected write fault'); END;";
 inline constexpr std::string_view kHealFault = "DROP TRIGGER injectedFault;";
 inline constexpr std::string_view kHideArticles = "ALTER TABLE BlogPost RENAME TO Hidden;";
-inline constexpr std::string_view kShowArticles = "ALTER TABLE Hidden RENAME TO BlogPost;";
 
-// Every row of the store, newest first, as the store's fetch sees it: the reference the tests
-// compare other views with.
+// Every row of the store, newest first, as the store's fetch sees it.
 inline std::vector<BlogPost> fetchAll(ArticleStore& store,
                                       const ArticlePredicate& predicate = ArticlePredicate::all()) {
     auto posts = store.fetch(predicate);
@@ -133,22 +136,17 @@ inline std::vector<BlogPost> fetchAll(ArticleStore& store,
 }
 
 // Hears the default centre's objects-did-change notifications for one store.
-class ChangeRecorder {
-public:
+struct ChangeRecorder {
     explicit ChangeRecorder(const ArticleStore& store)
-        : token_(NotificationCenter::defaultCenter().addObserver(
+        : token(NotificationCenter::defaultCenter().addObserver(
               std::string(kObjectsDidChangeNotification), std::nullopt,
-              NotificationCenter::Delivery::postingThread,
-              [this, &store](const Notification& notification) {
-                  const auto* change = notification.objectAs<ObjectsDidChange>();
-                  ASSERT_NE(change, nullptr) << "the notification carries no ObjectsDidChange";
-                  if (change->store == &store) changes.push_back(*change);
+              NotificationCenter::Delivery::postingThread, [this, &store](const Notification& n) {
+                  const auto* change = n.objectAs<ObjectsDidChange>();
+                  if (change && change->store == &store) changes.push_back(*change);
               })) {}
 
     std::vector<ObjectsDidChange> changes;
-
-private:
-    NotificationCenter::Observer token_;
+    NotificationCenter::Observer token;
 };
 
 // What the flows work on: an article store, a subscription list beside it, a main queue.
@@ -168,21 +166,6 @@ protected:
     TemporaryStore store;
     KeyValueStore kv{store.folder() / "kvstore.sqlite"};
     RunLoop loop;
-};
-
-// Sets TZ for one scope and puts the previous value back.
-class TimeZoneOverride {
-public:
-    explicit TimeZoneOverride(const char* zone) {
-        if (const char* previous = std::getenv("TZ")) previous_ = previous;
-        ::setenv("TZ", zone, 1);
-    }
-    ~TimeZoneOverride() { previous_ ? ::setenv("TZ", previous_->c_str(), 1) : ::unsetenv("TZ"); }
-    TimeZoneOverride(const TimeZoneOverride&) = delete;
-    TimeZoneOverride& operator=(const TimeZoneOverride&) = delete;
-
-private:
-    std::optional<std::string> previous_;
 };
 
 }  // namespace pressling::test
