@@ -32,25 +32,10 @@ Reply feedReply(std::string_view title, int entries) {
 // completion (on the main queue) has set outcome.
 struct RunRecord {
     std::mutex mutex;
-    std::vector<FeedResult> reports;
+    std::vector<std::size_t> successSizes;  // sorted once the run is done
+    std::vector<RefreshError> failures;
     std::optional<RefreshOutcome> outcome;
     int completions = 0;
-
-    std::vector<std::size_t> successSizes() {
-        std::vector<std::size_t> sizes;
-        for (const auto& report : reports) {
-            if (report) sizes.push_back(report->size());
-        }
-        std::sort(sizes.begin(), sizes.end());
-        return sizes;
-    }
-    std::vector<RefreshError> failures() {
-        std::vector<RefreshError> errors;
-        for (const auto& report : reports) {
-            if (!report) errors.push_back(report.error());
-        }
-        return errors;
-    }
 };
 
 class RefreshTest : public FlowTest {
@@ -62,7 +47,8 @@ protected:
         refreshFeeds(
             [record](FeedResult result) {
                 std::lock_guard lock(record->mutex);
-                record->reports.push_back(std::move(result));
+                if (result) record->successSizes.push_back(result->size());
+                if (!result) record->failures.push_back(std::move(result.error()));
             },
             [record](const RefreshOutcome& outcome) {
                 EXPECT_TRUE(mainQueue().isCurrent());
@@ -75,6 +61,7 @@ protected:
     void finish(RunRecord& record) {
         ASSERT_TRUE(loop.runUntil([&] { return record.outcome.has_value(); }, kHangGuard));
         EXPECT_EQ(record.completions, 1);
+        std::sort(record.successSizes.begin(), record.successSizes.end());
     }
     std::shared_ptr<RunRecord> refresh(RefreshOptions options = {}) {
         auto record = start(std::move(options));
@@ -110,9 +97,9 @@ TEST_F(RefreshTest, reportsEachFeedFlagsTheFailedOnesStoresTheRestAndSkipsWhatIs
     const std::string console = testing::internal::GetCapturedStderr();
 
     EXPECT_NE(console.find("Invalid url"), std::string::npos) << console;
-    EXPECT_EQ(run->successSizes(), (std::vector<std::size_t>{2, 3}));
+    EXPECT_EQ(run->successSizes, (std::vector<std::size_t>{2, 3}));
     std::map<std::optional<DownloadError::Kind>, std::string> failures;
-    for (const auto& failure : run->failures()) failures[failure.downloadKind] = failure.message;
+    for (const auto& failure : run->failures) failures[failure.downloadKind] = failure.message;
     EXPECT_EQ(failures.size(), 3u);
     EXPECT_TRUE(failures.contains(DownloadError::Kind::httpStatus));
     EXPECT_TRUE(failures.contains(DownloadError::Kind::timedOut));
@@ -137,7 +124,7 @@ TEST_F(RefreshTest, tellsTheCompletionOfEntriesThatCouldNotBeSaved) {
 
     auto run = refresh();
 
-    EXPECT_EQ(run->successSizes(), std::vector<std::size_t>{2}) << "the download did work";
+    EXPECT_EQ(run->successSizes, std::vector<std::size_t>{2}) << "the download did work";
     EXPECT_EQ(run->outcome->unsavedFeeds, 1u);
     ASSERT_TRUE(run->outcome->lastSaveError);
     EXPECT_EQ(run->outcome->lastSaveError->kind, StoreError::Kind::saveFailed);
@@ -146,14 +133,13 @@ TEST_F(RefreshTest, tellsTheCompletionOfEntriesThatCouldNotBeSaved) {
 
 TEST_F(RefreshTest, aMissingListReportsOneEmptySuccessAndAnEmptyListNothing) {
     auto run = refresh();
-    ASSERT_EQ(run->reports.size(), 1u);
-    EXPECT_TRUE(run->reports[0] && run->reports[0]->empty());
+    EXPECT_EQ(run->successSizes, std::vector<std::size_t>{0}) << "one empty success";
     ASSERT_TRUE(kv.setData("[]", kStoredWebsKey));
     for (const auto& outcome : {*run->outcome, *(run = refresh())->outcome}) {
         EXPECT_FALSE(outcome.lastError);
         EXPECT_EQ(outcome.count, 0u);
     }
-    EXPECT_TRUE(run->reports.empty());
+    EXPECT_TRUE(run->successSizes.empty() && run->failures.empty());
     EXPECT_EQ(storedBytes(), "[]") << "the list was written";
 }
 
@@ -173,15 +159,15 @@ TEST_F(RefreshTest, completesEveryRunStartedAtOnceEachWithItsOwnCounts) {
     for (std::size_t i = 0; i < runs; ++i) {
         finish(*records[i]);
         EXPECT_EQ(records[i]->outcome->count, i % 2 ? 2u : 1u);
-        EXPECT_EQ(records[i]->successSizes(),
+        EXPECT_EQ(records[i]->successSizes,
                   (i % 2 ? std::vector<std::size_t>{1, 2} : std::vector<std::size_t>{1}));
     }
 }
 
 // A feed subscribed during a run used to vanish when the run wrote back the whole list it had
-// read at the start.
+// read at the start. Gone is fetched while Held is still held: the feeds download side by side.
 TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheRun) {
-    std::promise<void> requested;
+    std::promise<void> requested, goneRequested;
     std::promise<void> release;
     auto released = release.get_future().share();
     server.handle("/held", [&, released](const httplib::Request&, httplib::Response& res) {
@@ -189,11 +175,15 @@ TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheR
         released.wait_for(kHangGuard);  // bounded so that a failing test cannot hang the server
         res.set_content(rssDocument("Held", 1), "application/rss+xml");
     });
-    server.serve("/gone", Reply{404, "gone", "text/plain"});
+    server.handle("/gone", [&](const httplib::Request&, httplib::Response& res) {
+        goneRequested.set_value();
+        res.status = 404;
+    });
     storeList({{"Held", server.url("/held"), true}, {"Gone", server.url("/gone"), std::nullopt}});
 
     auto run = start();
     ASSERT_EQ(requested.get_future().wait_for(kHangGuard), std::future_status::ready);
+    ASSERT_EQ(goneRequested.get_future().wait_for(kHangGuard), std::future_status::ready);
     const Web added{"Added", "https://added.example/feed", std::nullopt};
     ASSERT_TRUE(updateStoredWebs(
         [&](const std::vector<Web>& stored) {
@@ -203,7 +193,7 @@ TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheR
     release.set_value();
     finish(*run);
 
-    EXPECT_EQ(run->failures().size(), 1u);
+    EXPECT_EQ(run->failures.size(), 1u);
     EXPECT_EQ(storedList(), (std::vector<Web>{{"Held", server.url("/held"), false}, added}));
 }
 
@@ -216,7 +206,7 @@ TEST_F(RefreshTest, writesNothingWhenNoFlagChanges) {
                                           R"({{"title": "Missing", "url": "{}", "error": true}} ])",
                                           server.url("/a"), server.url("/missing"));
     ASSERT_TRUE(kv.setData(bytes, kStoredWebsKey));
-    EXPECT_EQ(refresh()->reports.size(), 2u);
+    EXPECT_EQ(refresh()->failures.size(), 1u);
     EXPECT_EQ(storedBytes(), bytes);
 }
 

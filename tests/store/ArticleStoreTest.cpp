@@ -158,25 +158,6 @@ TEST(ArticleStoreContext, aFailedSaveRollsBackAndKeepsItsChangesForTheNextSaveWh
     EXPECT_EQ(recorder.changes[0].inserted, stored);
 }
 
-TEST(ArticleStoreContext, aSaveFromASaveObserverFailsAndKeepsItsChanges) {
-    TemporaryStore store;
-    std::optional<std::expected<void, StoreError>> nested;
-    auto observation = store->observeSaves([&](const ObjectsDidChange&) {
-        if (nested) return;
-        store->insert(post("From the observer", day(6)));
-        nested = store->save();
-    });
-    store->insert(post("First", day(5)));
-    ASSERT_TRUE(store->save());
-
-    ASSERT_TRUE(nested.has_value());
-    ASSERT_FALSE(nested->has_value());
-    EXPECT_EQ(nested->error().kind, StoreError::Kind::saveFailed);
-    ASSERT_TRUE(store->save());
-    store.reopen();
-    EXPECT_EQ(fetchAll(*store).size(), 2u);
-}
-
 TEST(ArticleStoreContext, batchDeleteActsOnStoredRowsOnlyIsNotAnnouncedAndFailsWhole) {
     TemporaryStore store;
     store->insert(post("A stored", day(5)));

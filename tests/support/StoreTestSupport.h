@@ -37,8 +37,12 @@ inline Date day(int dayOfMarch, std::chrono::minutes offset = std::chrono::hours
 // An entry of feed blogLink titled web, as the parser would hand it over.
 inline Article article(std::string title, std::string link, Date pubDate,
                        std::string blogLink = kFeedA, std::string web = "A") {
-    return Article{title, "<p>About " + title + "</p>", std::move(web), std::move(blogLink),
-                   *Url::parse(link), pubDate};
+    return Article{title,
+                   "<p>About " + title + "</p>",
+                   std::move(web),
+                   std::move(blogLink),
+                   *Url::parse(link),
+                   pubDate};
 }
 
 // Entries "<prefix>1" ... "<prefix>count" of one feed, entry i published on March i.
@@ -72,8 +76,14 @@ inline std::string rssDocument(std::string_view title, int entries) {
 // A stored post of blogLink, with a link unique to its date.
 inline BlogPost post(std::string title, Date pubDate, std::string blogLink = kFeedA) {
     const auto link = "https://a.example/" + std::to_string(pubDate.time_since_epoch().count());
-    return BlogPost{0,       blogLink, "<p>" + title + "</p>", Url::parse(link),
-                    pubDate, makeSectionDate(pubDate), title, "A"};
+    return BlogPost{0,
+                    blogLink,
+                    "<p>" + title + "</p>",
+                    Url::parse(link),
+                    pubDate,
+                    makeSectionDate(pubDate),
+                    title,
+                    "A"};
 }
 
 inline void insertAndSave(ArticleStore& store, const std::vector<BlogPost>& posts) {
@@ -125,7 +135,6 @@ inline constexpr std::string_view kFailDeletes =
     "CREATE TRIGGER injectedFault BEFORE DELETE ON BlogPost "
     "BEGIN SELECT RAISE(ABORT, 'injected write fault'); END;";
 inline constexpr std::string_view kHealFault = "DROP TRIGGER injectedFault;";
-inline constexpr std::string_view kHideArticles = "ALTER TABLE BlogPost RENAME TO Hidden;";
 
 // Every row of the store, newest first, as the store's fetch sees it.
 inline std::vector<BlogPost> fetchAll(ArticleStore& store,
