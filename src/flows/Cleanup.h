@@ -22,13 +22,14 @@ class KeyValueStore;
 // Deletes only on the strength of a list it actually read. Reads the stored (blogLink, web)
 // pairs from an index, then the subscription list, then deletes per unsubscribed blogLink, like
 // deleteArticles (straight in the store, not announced). The first error stops it and is
-// returned, and then nothing was deleted before it unless a delete failed:
-//  - Kind::fetchFailed when the stored pairs or the list cannot be read, and when the
-//    subscriptions are unknown: the list cannot be decoded; it is missing (or NULL) while the
-//    store holds articles (a cut-short or recreated list file, not an emptied list); or it
-//    replaced an unreadable list (a backup under kUnreadableStoredWebsKey exists: the writer
-//    took the unreadable list for an empty one). The message says nothing was cleaned up.
-//  - Kind::deleteFailed for a delete.
+// returned:
+//  - Kind::fetchFailed, with nothing deleted, when the stored pairs or the list cannot be read,
+//    and when the subscriptions are unknown: the list cannot be decoded; it is missing (or
+//    NULL) while the store holds articles (a cut-short or recreated list file, not an emptied
+//    list); or it replaced an unreadable list (a backup under kUnreadableStoredWebsKey exists:
+//    the writer took the unreadable list for an empty one, and a backup stays until someone
+//    restores or removes it). The message says nothing was cleaned up.
+//  - Kind::deleteFailed for a delete; the feeds deleted before it stay deleted.
 // A stored empty list ("[]") is a list: every article goes. A missing list with no article
 // stored is no error: there is nothing to delete.
 std::expected<void, StoreError> cleanUpArticles();

@@ -106,10 +106,12 @@ struct RefreshOptions {
 // A failed write is logged, and completion is still called.
 //
 // Runs do not wait for each other: each reads, fetches and writes back on its own. A process
-// that exits while runs are in flight waits for them at exit: they start no further feed,
-// finish the downloads under way (bounded by options.download), write their flags back, and
-// submit nothing more to the main queue (neither saves nor completion: the queue is going).
-// The stores given in options must stay alive until then.
+// that exits while runs are in flight waits for them at exit (among the static objects, after
+// main has returned or exit was called): they start no further feed, finish the downloads under
+// way (bounded by options.download), write their flags back, and call nothing more of the
+// caller's nor submit anything to the main queue (the entries fetched then are not saved).
+// Explicit stores given in options must stay alive until then; the main queue's owner should
+// still not be destroyed while a run may submit to it (wait for completion where you can).
 void refreshFeeds(FeedCallback onFeed, RefreshCompletion completion, RefreshOptions options = {});
 
 }  // namespace pressling
