@@ -40,46 +40,32 @@ TEST_F(ArticleOperations, keepsTheTwentyNewestAndNeverWritesTheCutOnesNorAnUncha
     EXPECT_TRUE(recorder.changes[0].deleted.empty());
 }
 
+// Each row stores one entry, then saves a list against it.
 TEST(ArticleDuplicates, areSkipped) {
+    // An entry of feed A (web "A") unless told, at https://x.example/<n>, dated March n.
+    const auto e = [](const char* title, int n, const char* feed = kFeedA, const char* web = "A") {
+        return article(title, "https://x.example/" + std::to_string(n), day(n), feed, web);
+    };
     const struct {
         const char* name;
         Article stored;
         std::vector<Article> incoming;
-        std::multiset<std::string> expectedTitles;
+        std::multiset<std::string> titles;
     } rows[] = {
-        {"sameTitleOtherLink",
-         article("Same", "https://a.example/1", day(1)),
-         {article("Same", "https://a.example/2", day(2))},
-         {"Same"}},
-        {"sameLinkNewTitle",
-         article("Old", "https://a.example/1", day(1)),
-         {article("New", "https://a.example/1", day(2))},
-         {"Old"}},
-        {"sameLinkTwiceInOneList",
-         article("Stored", "https://a.example/0", day(1)),
-         {article("First", "https://a.example/1", day(2)),
-          article("Second", "https://a.example/1", day(3))},
-         {"Stored", "First"}},
+        {"sameTitleOtherLink", e("Same", 1), {e("Same", 2)}, {"Same"}},
+        {"sameLinkNewTitle", e("Old", 1), {e("New", 1)}, {"Old"}},
+        {"sameLinkTwiceInOneList", e("Stored", 1), {e("A", 2), e("B", 2)}, {"Stored", "A"}},
         // "Café" with U+00E9 stored; the feed now writes "e" + U+0301.
-        {"canonicallyEquivalentTitle",
-         article("Caf\xC3\xA9", "https://a.example/1", day(1)),
-         {article("Cafe\xCC\x81", "https://a.example/2", day(2))},
-         {"Caf\xC3\xA9"}},
+        {"equivalentTitle", e("Caf\u00e9", 1), {e("Cafe\u0301", 2)}, {"Caf\u00e9"}},
         // The group is blogLink OR web: an entry of another feed with the same web counts.
-        {"sameWebOtherFeed",
-         article("Shared", "https://a.example/1", day(1)),
-         {article("Shared", "https://b.example/1", day(2), kFeedB, "A")},
-         {"Shared"}},
-        {"otherFeedIsNoDuplicate",
-         article("Title", "https://a.example/1", day(1)),
-         {article("Title", "https://a.example/1", day(2), kFeedB, "B")},
-         {"Title", "Title"}},
+        {"sameWebOtherFeed", e("Same", 1), {e("Same", 2, kFeedB)}, {"Same"}},
+        {"otherFeedIsNoDuplicate", e("Same", 1), {e("Same", 1, kFeedB, "B")}, {"Same", "Same"}},
     };
     for (const auto& row : rows) {
         TemporaryStore store;
         ASSERT_TRUE(saveArticles({row.stored}, *store));
         ASSERT_TRUE(saveArticles(row.incoming, *store));
-        EXPECT_EQ(titleSet(*store), row.expectedTitles) << row.name;
+        EXPECT_EQ(titleSet(*store), row.titles) << row.name;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 namespace pressling {
 namespace {
@@ -63,53 +64,47 @@ Ids idsOf(const std::vector<BlogPost>& posts) {
 
 // Applies each change the moment it arrives, as a table view applying them one by one would,
 // and checks on the way that every old path points at the object it names.
-class MirrorDelegate : public FetchedResultsControllerDelegate {
-public:
+struct MirrorDelegate : FetchedResultsControllerDelegate {
     explicit MirrorDelegate(Mirror initial) : mirror(std::move(initial)) {}
 
     void controllerWillChangeContent(FetchedResultsController&) override {
-        EXPECT_FALSE(changing) << "nested will-change";
-        changing = true;
+        EXPECT_FALSE(std::exchange(changing, true)) << "nested will-change";
         ++batches;
     }
     void didChangeSection(FetchedResultsController&, const SectionInfo& section, std::size_t index,
                           ChangeType type) override {
-        EXPECT_TRUE(changing);
-        if (type == ChangeType::remove) {
-            ASSERT_LT(index, mirror.size());
-            EXPECT_EQ(mirror[index].name, section.name);
-            EXPECT_TRUE(mirror[index].ids.empty()) << "a section went with rows still in it";
-            mirror.erase(mirror.begin() + std::ptrdiff_t(index));
-        } else {
-            ASSERT_EQ(type, ChangeType::insert);
-            ASSERT_LE(index, mirror.size());
+        ASSERT_TRUE(changing);
+        ASSERT_LE(index + (type == ChangeType::remove), mirror.size());
+        if (type == ChangeType::insert) {
             mirror.insert(mirror.begin() + std::ptrdiff_t(index), MirrorSection{section.name, {}});
+            return;
         }
+        ASSERT_EQ(type, ChangeType::remove);
+        EXPECT_EQ(mirror[index], (MirrorSection{section.name, {}})) << "not an empty section";
+        mirror.erase(mirror.begin() + std::ptrdiff_t(index));
     }
     void didChangeObject(FetchedResultsController&, const BlogPost& object, ChangeType type,
                          std::optional<IndexPath> oldPath,
                          std::optional<IndexPath> newPath) override {
-        EXPECT_TRUE(changing);
+        ASSERT_TRUE(changing);
         const bool removed = type == ChangeType::remove;
         ASSERT_TRUE(removed || type == ChangeType::insert) << "the store never modifies in place";
         const auto& path = removed ? oldPath : newPath;
-        ASSERT_TRUE(path.has_value());
-        ASSERT_LT(path->section, mirror.size());
+        ASSERT_TRUE(path && path->section < mirror.size());
         auto& ids = mirror[path->section].ids;
-        ASSERT_LE(path->row + (removed ? 1 : 0), ids.size());
-        if (removed) {
-            EXPECT_EQ(ids[path->row], object.objectID) << "the old path names another row";
-            ids.erase(ids.begin() + std::ptrdiff_t(path->row));
-        } else {
+        ASSERT_LE(path->row + removed, ids.size());
+        if (!removed) {
             ids.insert(ids.begin() + std::ptrdiff_t(path->row), object.objectID);
+            return;
         }
+        EXPECT_EQ(ids[path->row], object.objectID) << "the old path names another row";
+        ids.erase(ids.begin() + std::ptrdiff_t(path->row));
     }
     void controllerDidResetContent(FetchedResultsController&) override {
         ADD_FAILURE() << "the controller gave up working out the changes";
     }
     void controllerDidChangeContent(FetchedResultsController&) override {
-        EXPECT_TRUE(changing);
-        changing = false;
+        EXPECT_TRUE(std::exchange(changing, false));
     }
 
     Mirror mirror;
@@ -243,7 +238,7 @@ protected:
     struct List {
         std::optional<ArticlePredicate> predicate;
         std::unique_ptr<FetchedResultsController> controller;
-        std::unique_ptr<MirrorDelegate> delegate;
+        std::unique_ptr<MirrorDelegate> delegate = nullptr;
     };
 
     FetchedResultsChanges() {
@@ -260,12 +255,11 @@ protected:
         for (auto predicate :
              {std::optional<ArticlePredicate>(), std::optional(ArticlePredicate::feed(kFeedA)),
               std::optional(feedSearch)}) {
-            List list{predicate, std::make_unique<FetchedResultsController>(*store, predicate),
-                      nullptr};
+            auto& list = lists.emplace_back(
+                predicate, std::make_unique<FetchedResultsController>(*store, predicate));
             EXPECT_TRUE(list.controller->performFetch());
             list.delegate = std::make_unique<MirrorDelegate>(readAll(*list.controller));
             list.controller->setDelegate(list.delegate.get());
-            lists.push_back(std::move(list));
         }
     }
 
