@@ -42,37 +42,26 @@ struct RecordingPresenter final : SubscribePresenter {
     std::vector<std::string> alerts;
 };
 
-class OpenURLTest : public FlowTest {
-protected:
-    // "feed://127.0.0.1:<port><path>", as another program would hand it over.
-    void open(std::string_view path, KeyValueStore& list) {
-        openRSSURL(
-            fmt::format("feed://127.0.0.1:{}{}", server.port(), path),
-            [this] { return &presenter; }, list);
-    }
+// Without a window nothing happens; otherwise "Link added" only for a feed that is in the list.
+using OpenURLTest = FlowTest;
 
+TEST_F(OpenURLTest, showsLinkAddedOnlyWhenTheFeedIsInTheList) {
     LoopbackServer server;
     RecordingPresenter presenter;
-};
-
-TEST_F(OpenURLTest, doesNothingWithoutAWindow) {
-    int asked = 0;
-    openRSSURL(
-        fmt::format("feed://127.0.0.1:{}/feed", server.port()),
-        [&]() -> SubscribePresenter* {
-            ++asked;
-            return nullptr;
-        },
-        kv);
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(server.requests().empty());
-}
-
-TEST_F(OpenURLTest, saysLinkAddedOnlyWhenTheFeedIsInTheListAndAlertsOtherwise) {
+    bool window = false;
+    // "feed://127.0.0.1:<port><path>", as another program would hand it over.
+    const auto open = [&](std::string_view path, KeyValueStore& list) {
+        openRSSURL(
+            fmt::format("feed://127.0.0.1:{}{}", server.port(), path),
+            [&] { return window ? &presenter : nullptr; }, list);
+    };
     server.serve("/feed", Reply{200, rssDocument("Opened", 1), "application/rss+xml"});
     server.serve("/missing", Reply{404, "gone", "text/plain"});
     KeyValueStore unwritable{store.folder() / "no such folder" / "kvstore.sqlite"};
 
+    open("/feed", kv);
+    EXPECT_TRUE(server.requests().empty()) << "it downloaded without a window";
+    window = true;
     open("/feed", kv);
     open("/feed", kv);  // already subscribed: also a success
     testing::internal::CaptureStderr();

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 #include <sstream>
 
 namespace pressling {
@@ -42,35 +41,25 @@ TEST(ArticleStoreOpen, aNewFileKeepsEveryAttributeAcrossReopening) {
     EXPECT_EQ(posts, (std::vector<BlogPost>{full, bare})) << "the post without pubDate sorts last";
 }
 
-void writeDatabase(const std::filesystem::path& file, std::string_view sql) {
-    auto db = sqlite::Database::open(file, sqlite::Database::Options{.wal = false});
-    ASSERT_TRUE(db.has_value());
-    ASSERT_TRUE(db->execute(sql).has_value());
-}
-
 TEST(ArticleStoreOpen, refusesAFileItCannotUseNamingItAndLeavingItByteForByte) {
     const struct {
         const char* name;
-        std::function<void(const std::filesystem::path&)> make;
+        const char* sql;     // what another program wrote into the file; none: no database
         const char* reason;  // a fragment of the message besides the file's name
     } rows[] = {
-        {"corrupt",
-         [](const auto& file) { std::ofstream(file) << std::string(4096, 'Z') << "not a db"; },
-         "not a database"},
-        {"foreignDatabase",
-         [](const auto& file) { writeDatabase(file, "CREATE TABLE Contacts (name TEXT);"); },
-         "not an article store"},
-        {"newerVersion",
-         [](const auto& file) {
-             writeDatabase(file, "CREATE TABLE BlogPost (x); PRAGMA user_version = 2;");
-         },
-         "newer version"},
+        {"corrupt", nullptr, "not a database"},
+        {"foreignDatabase", "CREATE TABLE Contacts (name TEXT);", "not an article store"},
+        {"newerVersion", "CREATE TABLE BlogPost (x); PRAGMA user_version = 2;", "newer version"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         TemporaryDirectory folder;
-        const auto file = folder.path() / "CDModel.sqlite";
-        row.make(file);
+        const auto file = folder.write("CDModel.sqlite", std::string(4096, 'Z'));
+        if (row.sql) {
+            std::filesystem::remove(file);
+            auto db = sqlite::Database::open(file, sqlite::Database::Options{.wal = false});
+            ASSERT_TRUE(db && db->execute(row.sql));
+        }
         const std::string before = readBytes(file);
         auto opened = ArticleStore::open(file);
         ASSERT_FALSE(opened.has_value());
