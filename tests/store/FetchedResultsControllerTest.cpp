@@ -19,11 +19,11 @@ using namespace test;
 using ChangeType = FetchedResultsChangeType;
 using Ids = std::vector<std::int64_t>;
 
-// Posts "0" ... "count - 1" on March 7, each later than the one before.
+// Posts "0" ... "count - 1" on the morning of March 7, a second apart.
 std::vector<BlogPost> series(std::size_t count) {
     std::vector<BlogPost> posts;
     for (std::size_t i = 0; i < count; ++i)
-        posts.push_back(post(std::to_string(i), day(7, 1min * int(i))));
+        posts.push_back(post(std::to_string(i), day(7, 1h) + 1s * int(i)));
     return posts;
 }
 
