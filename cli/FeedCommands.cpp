@@ -100,11 +100,7 @@ int runRefreshCommand(std::span<const std::string_view> arguments) {
     std::mutex failuresMutex;
     std::vector<std::string> failures;
     std::atomic<std::size_t> failureCount = 0;
-    struct Outcome {
-        std::optional<RefreshError> lastError;
-        std::size_t count = 0;
-    };
-    std::optional<Outcome> outcome;
+    std::optional<RefreshOutcome> outcome;
 
     refreshFeeds(
         [&](FeedResult result) {
@@ -113,10 +109,8 @@ int runRefreshCommand(std::span<const std::string_view> arguments) {
             std::lock_guard lock(failuresMutex);
             failures.push_back(result.error().message);
         },
-        [&](std::optional<RefreshError> lastError, std::size_t count) {
-            // Queued behind every feed's save, so the store is complete when this runs.
-            mainQueue().async([&, lastError, count] { outcome = Outcome{lastError, count}; });
-        });
+        // On the main queue, behind every feed's save: the store is complete when this runs.
+        [&](const RefreshOutcome& finished) { outcome = finished; });
     if (!loop.runUntil([&] { return outcome.has_value(); }, kRefreshTimeLimit)) {
         std::cerr << "pressling-cli: the refresh did not finish\n";
         return 1;
@@ -127,6 +121,12 @@ int runRefreshCommand(std::span<const std::string_view> arguments) {
     const std::size_t failed = failureCount.load();
     if (outcome->lastError && failed == outcome->count) {
         std::cout << "No internet connection\n";
+        return 1;
+    }
+    if (outcome->savesFailed()) {
+        std::cout << "The articles of " << outcome->unsavedFeeds
+                  << (outcome->unsavedFeeds == 1 ? " feed" : " feeds")
+                  << " could not be saved: " << outcome->lastSaveError->message << '\n';
         return 1;
     }
     if (failed > 0) {

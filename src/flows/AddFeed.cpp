@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UnicodeText.h"
+#include "store/TextLimits.h"
 #include "subscriptions/CKFeed.h"
 #include "subscriptions/StoredWebs.h"
 
@@ -30,6 +31,10 @@ AddRSSError AddRSSError::fromDownload(DownloadError error) {
     return AddRSSError{std::move(error), std::move(message)};
 }
 
+AddRSSError AddRSSError::notSaved(std::string_view why) {
+    return AddRSSError{RSSError::notSaved, std::string(why)};
+}
+
 std::expected<void, AddRSSError> addRSS(const Url& url) {
     return addRSS(url, KeyValueStore::defaultStore());
 }
@@ -47,7 +52,8 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
     }
     if (!feed.title()) return std::unexpected(AddRSSError::notFound(url, "the feed has no title"));
 
-    const RSSData data{*feed.title(), feed.desc().value_or(""), url};
+    const RSSData data{boundedText(*feed.title(), kMaxTitleBytes),
+                       boundedText(feed.desc().value_or(""), kMaxDescriptionBytes), url};
     CKFeed::save(data);
 
     bool alreadySubscribed = false;
@@ -62,8 +68,9 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
         },
         listStore);
     if (!written) {
-        log::error(fmt::format("\"{}\" was not added to the subscription list: {}", data.name,
-                               written.error().message));
+        return std::unexpected(
+            AddRSSError::notSaved(fmt::format("\"{}\" was not added to the subscription list: {}",
+                                              data.name, written.error().message)));
     }
     if (alreadySubscribed) return {};
     NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
@@ -83,9 +90,10 @@ void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore
         return;
     }
     log::error(fmt::format("Cannot subscribe: {}", added.error().message));
+    const bool notSaved = added.error().isNotSaved();
     screen->presentAlert(
-        Alert{std::string(kRSSNotFoundTitle),
-              std::string(kRSSNotFoundMessage),
+        Alert{std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
+              std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
               {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}});
 }
 

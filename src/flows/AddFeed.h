@@ -20,9 +20,10 @@ inline constexpr std::string_view kWillUpdateWebNotification = "willUpdateWeb";
 // The add flow's own failure.
 enum class RSSError {
     notFound,  // the candidate downloaded but is not a usable feed
+    notSaved,  // the feed passed, but the subscription list could not be written
 };
 
-// Why addRSS failed: RSSError::notFound, or the download's own error. A plain value; any thread.
+// Why addRSS failed: an RSSError, or the download's own error. A plain value; any thread.
 struct AddRSSError {
     std::variant<RSSError, DownloadError> reason;
     // For people: names the candidate's address and what was wrong with it.
@@ -30,25 +31,34 @@ struct AddRSSError {
 
     static AddRSSError notFound(const Url& url, std::string_view why);
     static AddRSSError fromDownload(DownloadError error);
+    static AddRSSError notSaved(std::string_view why);
 
-    bool isNotFound() const { return std::holds_alternative<RSSError>(reason); }
-    // The download's error, or null for notFound. Lives as long as this error.
+    bool isNotFound() const { return is(RSSError::notFound); }
+    bool isNotSaved() const { return is(RSSError::notSaved); }
+    // The download's error, or null for an RSSError. Lives as long as this error.
     const DownloadError* downloadError() const { return std::get_if<DownloadError>(&reason); }
+
+private:
+    bool is(RSSError error) const {
+        const auto* own = std::get_if<RSSError>(&reason);
+        return own && *own == error;
+    }
 };
 
 // Checks url as a feed and subscribes to it. Blocks the calling thread for the download and the
 // check; the application calls it on the main thread. Any thread.
 //
 // The candidate is downloaded and read in the parser's checking mode. It passes when its first
-// dated entry's date can be read and it has a title. Then:
+// dated entry's date can be read and it has a title. Its title goes into the list cut to
+// kMaxTitleBytes (TextLimits.h). Then:
 //  - it is saved to the feed catalog (CKFeed::save, in the background; its outcome is not
 //    awaited, and a failure is only logged) — also when it is already subscribed;
 //  - unless a subscription with the same title is already stored (the same text up to
 //    canonical equivalence, case counting; addresses are not compared), it is appended to
 //    the end of the list as {title, url's absolute string, no error flag}, in one atomic update
 //    of the list, so that a concurrent writer's change is kept; and kWillUpdateWebNotification
-//    is posted on the calling thread. The notification is posted also when the list could not
-//    be written (logged), since the feed did pass.
+//    is posted on the calling thread. When the list cannot be written, addRSS fails with
+//    RSSError::notSaved (the store's reason in the message) and posts nothing.
 //
 // Success also covers "already subscribed": nothing is written and nothing is posted.
 // Fails, with no other effect, with the download's error when url cannot be fetched (not http
@@ -63,8 +73,9 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
 // presenter() is asked first: null means there is no window, and then nothing at all happens
 // (no download, no message). Otherwise addRSS runs; success (already subscribed included)
 // shows kLinkAddedText as a transient message; any failure is logged on the console and
-// presented as an alert titled kRSSNotFoundTitle with kRSSNotFoundMessage and one
-// default-style button kOkeyButton, whose only effect is to close it.
+// presented as an alert with one default-style button kOkeyButton, whose only effect is to
+// close it: titled kListNotSavedTitle with kListNotSavedMessage when the list could not be
+// written, else kRSSNotFoundTitle with kRSSNotFoundMessage.
 void subscribe(const Url& url, const PresenterSupplier& presenter);
 void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore);
 

@@ -10,6 +10,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -27,8 +28,8 @@ std::expected<void, StoreError> cleanUpArticles(ArticleStore& store, KeyValueSto
     auto sources = store.fetchFeedSources();
     if (!sources) return std::unexpected(std::move(sources.error()));
 
-    // loadWebs would read an unreadable list as an empty one, and an empty list means "delete
-    // everything": read it here, where the difference can be told.
+    // loadWebs reads an unreadable or missing list as an empty one, and an empty list means
+    // "delete everything": read it here, where the difference can be told.
     auto stored = subscriptions.dataForKey(kStoredWebsKey);
     if (!stored) {
         return std::unexpected(StoreError{
@@ -36,18 +37,33 @@ std::expected<void, StoreError> cleanUpArticles(ArticleStore& store, KeyValueSto
             fmt::format("cannot read the subscription list, so no article was cleaned up: {}",
                         stored.error().message)});
     }
-    std::vector<Web> webs;
-    if (*stored) {
-        auto decoded = decodeWebs(**stored);
-        if (!decoded) {
-            return std::unexpected(StoreError{
-                StoreError::Kind::fetchFailed,
-                fmt::format("{}: the subscription list under \"{}\" cannot be decoded, so no "
-                            "article was cleaned up",
-                            subscriptions.file().string(), kStoredWebsKey)});
-        }
-        webs = std::move(*decoded);
+    const auto unknown = [&](std::string_view why) {
+        return std::unexpected(StoreError{
+            StoreError::Kind::fetchFailed,
+            fmt::format("{}: {}, so the subscriptions are unknown and no article was cleaned up",
+                        subscriptions.file().string(), why)});
+    };
+    if (!*stored) {
+        // Articles without a list: the list's file was lost or cut short, not emptied.
+        if (sources->empty()) return {};
+        return unknown(fmt::format("there is no subscription list under \"{}\"", kStoredWebsKey));
     }
+    auto backup = subscriptions.dataForKey(kUnreadableStoredWebsKey);
+    if (!backup) return unknown(backup.error().message);
+    if (*backup) {
+        // The list was unreadable once and has been written over since, by a writer that took
+        // it for empty: what it holds now may lack subscriptions that still have articles.
+        return unknown(
+            fmt::format("the subscription list replaced an unreadable one, kept "
+                        "under \"{}\"",
+                        kUnreadableStoredWebsKey));
+    }
+    auto decoded = decodeWebs(**stored);
+    if (!decoded) {
+        return unknown(
+            fmt::format("the subscription list under \"{}\" cannot be decoded", kStoredWebsKey));
+    }
+    const std::vector<Web>& webs = *decoded;
 
     std::unordered_set<std::string> subscribed;
     for (const Web& web : webs) subscribed.insert(normalizedNFC(web.url));

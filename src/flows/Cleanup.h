@@ -19,12 +19,19 @@ class KeyValueStore;
 // named no subscription; restricted, as it must be, to articles whose blogLink is not
 // subscribed, it removes nothing the rule above keeps.
 //
-// Reads the stored (blogLink, web) pairs from an index, then the subscription list, then
-// deletes per unsubscribed blogLink, like deleteArticles (straight in the store, not
-// announced). The first error stops it and is returned: Kind::fetchFailed when the stored
-// pairs or the subscription list cannot be read (a list that is there but cannot be decoded
-// counts as unreadable: nothing is deleted on the strength of a list that could not be read;
-// a missing list is an empty one and every article goes), Kind::deleteFailed for a delete.
+// Deletes only on the strength of a list it actually read. Reads the stored (blogLink, web)
+// pairs from an index, then the subscription list, then deletes per unsubscribed blogLink, like
+// deleteArticles (straight in the store, not announced). The first error stops it and is
+// returned:
+//  - Kind::fetchFailed, with nothing deleted, when the stored pairs or the list cannot be read,
+//    and when the subscriptions are unknown: the list cannot be decoded; it is missing (or
+//    NULL) while the store holds articles (a cut-short or recreated list file, not an emptied
+//    list); or it replaced an unreadable list (a backup under kUnreadableStoredWebsKey exists:
+//    the writer took the unreadable list for an empty one, and a backup stays until someone
+//    restores or removes it). The message says nothing was cleaned up.
+//  - Kind::deleteFailed for a delete; the feeds deleted before it stay deleted.
+// A stored empty list ("[]") is a list: every article goes. A missing list with no article
+// stored is no error: there is nothing to delete.
 std::expected<void, StoreError> cleanUpArticles();
 std::expected<void, StoreError> cleanUpArticles(ArticleStore& store);
 std::expected<void, StoreError> cleanUpArticles(ArticleStore& store, KeyValueStore& subscriptions);

@@ -7,12 +7,14 @@
 #include "platform/MainQueue.h"
 #include "platform/Url.h"
 #include "store/ArticleOperations.h"
+#include "store/ArticleStore.h"
 #include "subscriptions/StoredWebs.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <map>
@@ -37,7 +39,7 @@ namespace {
 
 // One run's shared state. webs is written before any fetching thread starts and only read
 // afterwards; outcomes and lastError are written by the fetching threads under mutex and read
-// by the run's thread after it has joined them.
+// by the run's thread after it has joined them; the save tally is the main queue's alone.
 struct Run {
     FeedCallback onFeed;
     RefreshCompletion completion;
@@ -50,7 +52,51 @@ struct Run {
     // The error flag the run decided for each subscription; none for a skipped one.
     std::vector<std::optional<bool>> outcomes;
     std::optional<RefreshError> lastError;
+
+    std::size_t unsavedFeeds = 0;
+    std::optional<StoreError> lastSaveError;
 };
+
+// The runs in flight, so that the process's exit waits for them rather than destroying what
+// they use while they still run. refreshFeeds makes it after the default list store, so it is
+// destroyed first, among the static objects at exit. From then on runs start no further feed
+// and hand nothing to the main queue (whose owner is gone by then) nor to their callers'
+// callbacks; the wait lasts as long as the downloads under way, which their limits bound.
+class RunsInFlight {
+public:
+    RunsInFlight() = default;
+    RunsInFlight(const RunsInFlight&) = delete;
+    RunsInFlight& operator=(const RunsInFlight&) = delete;
+    ~RunsInFlight() {
+        stopping_.store(true);
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return runs_ == 0; });
+    }
+
+    bool stopping() const { return stopping_.load(); }
+    void enter() {
+        std::lock_guard lock(mutex_);
+        ++runs_;
+    }
+    void leave() {
+        std::lock_guard lock(mutex_);
+        --runs_;
+        idle_.notify_all();
+    }
+
+private:
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    std::size_t runs_ = 0;
+};
+
+RunsInFlight& runsInFlight() {
+    static RunsInFlight runs;
+    return runs;
+}
+
+bool exiting() { return runsInFlight().stopping(); }
 
 KeyValueStore& listStore(const Run& run) {
     return run.options.listStore ? *run.options.listStore : KeyValueStore::defaultStore();
@@ -75,7 +121,7 @@ std::optional<std::vector<Web>> readList(KeyValueStore& store) {
 }
 
 void report(Run& run, FeedResult result) {
-    if (run.onFeed) run.onFeed(std::move(result));
+    if (run.onFeed && !exiting()) run.onFeed(std::move(result));
 }
 
 void decide(Run& run, std::size_t index, bool error) {
@@ -92,17 +138,21 @@ void fail(Run& run, std::size_t index, RefreshError error) {
     report(run, std::unexpected(std::move(error)));
 }
 
-void saveOnMainQueue(std::vector<Article> articles, ArticleStore* store) {
-    mainQueue().async([articles = std::move(articles), store] {
+void saveOnMainQueue(const std::shared_ptr<Run>& run, std::vector<Article> articles) {
+    if (exiting()) return;
+    mainQueue().async([run, articles = std::move(articles)] {
+        ArticleStore* store = run->options.articleStore;
         auto saved = store ? saveArticles(articles, *store) : saveArticles(articles);
-        if (!saved) {
-            log::error(fmt::format("Refresh: the entries of {} were not stored: {}",
-                                   articles.front().blogLink, saved.error().message));
-        }
+        if (saved) return;
+        log::error(fmt::format("Refresh: the entries of {} were not stored: {}",
+                               articles.front().blogLink, saved.error().message));
+        ++run->unsavedFeeds;
+        run->lastSaveError = std::move(saved.error());
     });
 }
 
-void refreshFeed(Run& run, std::size_t index) {
+void refreshFeed(const std::shared_ptr<Run>& shared, std::size_t index) {
+    Run& run = *shared;
     const Web& web = run.webs[index];
     const auto url = Url::parse(web.url);
     if (!url) {
@@ -117,16 +167,17 @@ void refreshFeed(Run& run, std::size_t index) {
         return fail(run, index, RefreshError::fromParse(url->absoluteString(), entries.error()));
     }
     // saveArticles does nothing at all with no entries; no need to wake the main queue for it.
-    if (!entries->empty()) saveOnMainQueue(*entries, run.options.articleStore);
+    if (!entries->empty()) saveOnMainQueue(shared, *entries);
     report(run, std::move(*entries));
 }
 
 // Takes feeds in stored order until none is left. An exception from onFeed is logged, as the
 // global queue does, so that one faulty callback cannot end the process or the run.
-void fetchFeeds(Run& run) {
+void fetchFeeds(const std::shared_ptr<Run>& run) {
     for (;;) {
-        const std::size_t index = run.nextFeed.fetch_add(1);
-        if (index >= run.webs.size()) return;
+        if (exiting()) return;
+        const std::size_t index = run->nextFeed.fetch_add(1);
+        if (index >= run->webs.size()) return;
         try {
             refreshFeed(run, index);
         } catch (const std::exception& error) {
@@ -139,9 +190,9 @@ void fetchFeeds(Run& run) {
 
 // Fetches every feed on this thread and up to parallelFeeds - 1 helpers, and returns once all
 // are done. A helper that cannot be started only makes the run slower.
-void fetchAll(Run& run) {
+void fetchAll(const std::shared_ptr<Run>& run) {
     const std::size_t threads =
-        std::clamp<std::size_t>(run.options.parallelFeeds, 1, run.webs.size());
+        std::clamp<std::size_t>(run->options.parallelFeeds, 1, run->webs.size());
     std::vector<std::jthread> helpers;
     helpers.reserve(threads - 1);
     for (std::size_t i = 1; i < threads; ++i) {
@@ -194,34 +245,39 @@ void writeBack(Run& run) {
     }
 }
 
-void complete(Run& run, std::optional<RefreshError> lastError, std::size_t count) {
-    if (!run.completion) return;
-    try {
-        run.completion(std::move(lastError), count);
-    } catch (const std::exception& error) {
-        log::error(fmt::format("Refresh: the completion threw: {}", error.what()));
-    } catch (...) {
-        log::error("Refresh: the completion threw something that is not an exception");
-    }
+// Queued behind every save of the run, so the outcome counts them all.
+void complete(const std::shared_ptr<Run>& run) {
+    if (!run->completion || exiting()) return;
+    mainQueue().async([run] {
+        const RefreshOutcome outcome{run->lastError, run->webs.size(), run->unsavedFeeds,
+                                     run->lastSaveError};
+        try {
+            run->completion(outcome);
+        } catch (const std::exception& error) {
+            log::error(fmt::format("Refresh: the completion threw: {}", error.what()));
+        } catch (...) {
+            log::error("Refresh: the completion threw something that is not an exception");
+        }
+    });
 }
 
-void runRefresh(Run& run) {
-    auto webs = readList(listStore(run));
+void runRefresh(const std::shared_ptr<Run>& run) {
+    auto webs = readList(listStore(*run));
     if (!webs) {
         try {
-            report(run, std::vector<Article>{});
+            report(*run, std::vector<Article>{});
         } catch (...) {
             log::error("Refresh: the report of an empty run threw");
         }
-        return complete(run, std::nullopt, 0);
+        return complete(run);
     }
-    run.webs = std::move(*webs);
-    run.outcomes.assign(run.webs.size(), std::nullopt);
-    if (!run.webs.empty()) {
+    run->webs = std::move(*webs);
+    run->outcomes.assign(run->webs.size(), std::nullopt);
+    if (!run->webs.empty()) {
         fetchAll(run);
-        writeBack(run);
+        writeBack(*run);
     }
-    complete(run, std::move(run.lastError), run.webs.size());
+    complete(run);
 }
 
 }  // namespace
@@ -239,14 +295,24 @@ void refreshFeeds(FeedCallback onFeed, RefreshCompletion completion, RefreshOpti
     run->onFeed = std::move(onFeed);
     run->completion = std::move(completion);
     run->options = std::move(options);
+    // The default store first: made before the runs' guard, it outlives the guard's wait.
+    if (!run->options.listStore) run->options.listStore = &KeyValueStore::defaultStore();
+    RunsInFlight& runs = runsInFlight();
+    runs.enter();
+    // The thread lets go of the run (and the callbacks' captures) before exit may go on.
+    auto body = [run, &runs]() mutable {
+        runRefresh(run);
+        run.reset();
+        runs.leave();
+    };
     try {
-        std::thread([run] { runRefresh(*run); }).detach();
+        std::thread(body).detach();
     } catch (const std::system_error& error) {
         // Still safe on the pool: the run fetches on its own thread too, so its wait never
         // depends on another pool thread.
         log::warning(fmt::format("Refresh: no thread of its own ({}); using the global queue",
                                  error.what()));
-        globalAsync([run] { runRefresh(*run); });
+        globalAsync(std::move(body));
     }
 }
 

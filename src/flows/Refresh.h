@@ -3,6 +3,7 @@
 #include "feedparse/Article.h"
 #include "feedparse/ParserError.h"
 #include "platform/Download.h"
+#include "store/StoreError.h"
 
 #include <cstddef>
 #include <expected>
@@ -43,12 +44,24 @@ using FeedResult = std::expected<std::vector<Article>, RefreshError>;
 // the same time, so the callback synchronises whatever it shares.
 using FeedCallback = std::function<void(FeedResult result)>;
 
-// Called once at the end of a run, on the run's own background thread (never the main one):
-// the error of the last feed to fail (which one, when several fail, depends on timing) or none,
-// and the number of subscriptions read at the start, feeds skipped for an unusable address
-// included.
-using RefreshCompletion =
-    std::function<void(std::optional<RefreshError> lastError, std::size_t count)>;
+// What one run did, handed to its completion. A plain value; any thread.
+struct RefreshOutcome {
+    // The error of the last feed to fail (which one, when several fail, depends on timing), or
+    // none.
+    std::optional<RefreshError> lastError;
+    // The subscriptions read at the start, feeds skipped for an unusable address included.
+    std::size_t count = 0;
+    // Feeds that downloaded and parsed but whose entries could not be stored (a full disk, a
+    // damaged store), and the store's error for the last of them. Such a feed was reported to
+    // onFeed as a success: its download worked. 0 and none when every save worked.
+    std::size_t unsavedFeeds = 0;
+    std::optional<StoreError> lastSaveError;
+
+    bool savesFailed() const { return unsavedFeeds > 0; }
+};
+
+// Called once at the end of a run, on the main queue, after every save of the run has run.
+using RefreshCompletion = std::function<void(const RefreshOutcome& outcome)>;
 
 struct RefreshOptions {
     // Limits of each feed's download. Tests shorten them; the defaults (see Download.h) bound a
@@ -61,32 +74,30 @@ struct RefreshOptions {
     std::size_t parallelFeeds = 32;
 
     // The subscription list's store. Default (null): KeyValueStore::defaultStore(). Must
-    // outlive the run, that is until completion has returned.
+    // outlive the run, that is until completion has been called.
     KeyValueStore* listStore = nullptr;
 
     // The store each feed's entries are saved to. Default (null): persistentContainer()'s.
-    // Must outlive the main-queue items the run submits, which may run after completion.
+    // Must outlive the run, that is until completion has been called.
     ArticleStore* articleStore = nullptr;
 };
 
 // Brings the article store up to date with every subscribed feed, and returns at once.
 // Any thread. REQUIRES: an installed main queue, which is where each feed's entries are saved
-// (saveArticles); a caller that moves its completion work to the main queue finds every save of
-// the run done before it.
+// (saveArticles) and where completion runs, after the last save.
 //
 // The run, on a background thread of its own:
 //  - reads the subscription list in its stored order. No list, or one that cannot be read or
-//    decoded: onFeed once with success and no entries, then completion(none, 0); nothing is
-//    written. An empty list: no feed is attempted, onFeed is never called, completion(none, 0);
-//    the list stays stored as it was (there is no flag to write back).
+//    decoded: onFeed once with success and no entries, then completion with count 0; nothing is
+//    written. An empty list: no feed is attempted, onFeed is never called, completion with
+//    count 0; the list stays stored as it was (there is no flag to write back).
 //  - fetches and parses every feed, options.parallelFeeds at a time, in stored order. A
 //    subscription whose address is not a URL is skipped with "Invalid url" on the console: no
 //    report, its flag untouched. A feed that downloads and parses has its entries saved on the
-//    main queue (a failed save is logged only: the feed was already reported) and is reported
-//    as a success; a feed that fails is reported with its error. Every feed's save is submitted
-//    before completion is called.
-//  - records each attempted feed's outcome in its subscription's error flag (true: failed),
-//    then calls completion.
+//    main queue and is reported as a success; a failed save is logged and counted in the
+//    outcome (unsavedFeeds). A feed that fails is reported with its error.
+//  - records each attempted feed's outcome in its subscription's error flag (true: the
+//    download or the parse failed), then submits completion to the main queue.
 //
 // The flags are written onto the list as stored at the end of the run, in one atomic update
 // (updateStoredWebs): each subscription is found by its address and title together. A
@@ -94,8 +105,13 @@ struct RefreshOptions {
 // address or title changed meanwhile keeps its flag. When no flag changes, nothing is written.
 // A failed write is logged, and completion is still called.
 //
-// Runs do not wait for each other: each reads, fetches and writes back on its own. The
-// process must not exit while a run is in flight (wait for completion).
+// Runs do not wait for each other: each reads, fetches and writes back on its own. A process
+// that exits while runs are in flight waits for them at exit (among the static objects, after
+// main has returned or exit was called): they start no further feed, finish the downloads under
+// way (bounded by options.download), write their flags back, and call nothing more of the
+// caller's nor submit anything to the main queue (the entries fetched then are not saved).
+// Explicit stores given in options must stay alive until then; the main queue's owner should
+// still not be destroyed while a run may submit to it (wait for completion where you can).
 void refreshFeeds(FeedCallback onFeed, RefreshCompletion completion, RefreshOptions options = {});
 
 }  // namespace pressling

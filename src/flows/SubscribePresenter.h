@@ -17,6 +17,9 @@ inline constexpr std::string_view kRSSNotFoundTitle = "RSS not found";
 inline constexpr std::string_view kRSSNotFoundMessage =
     "We will check your link in order yo verify if we can support it. Maybe it will work in the "
     "next update!";
+inline constexpr std::string_view kListNotSavedTitle = "Link not saved";
+inline constexpr std::string_view kListNotSavedMessage =
+    "The feed works, but the list of subscriptions could not be saved. Please try again.";
 inline constexpr std::string_view kOkeyButton = "Okey";
 
 // Where the add flow shows its outcome: the application's front screen (the window's root

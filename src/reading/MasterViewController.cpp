@@ -213,12 +213,10 @@ void MasterViewController::loadData() {
         [failures](FeedResult result) {
             if (!result) failures->fetch_add(1, std::memory_order_relaxed);
         },
-        [failures, self](std::optional<RefreshError> lastError, std::size_t count) {
-            mainQueue().async([failures, self, lastError = std::move(lastError), count] {
-                if (!self) return;
-                --self->refreshesInFlight_;
-                self->finishRefresh(failures->load(), lastError, count);
-            });
+        [failures, self](const RefreshOutcome& outcome) {
+            if (!self) return;
+            --self->refreshesInFlight_;
+            self->finishRefresh(failures->load(), outcome);
         },
         refreshOptions_);
 }
@@ -248,21 +246,23 @@ void MasterViewController::updateList(const Notification& notification) {
     loadData();
 }
 
-void MasterViewController::finishRefresh(std::size_t failures,
-                                         const std::optional<RefreshError>& lastError,
-                                         std::size_t count) {
+void MasterViewController::finishRefresh(std::size_t failures, const RefreshOutcome& outcome) {
     setRefreshing(false);
     infoLabel_->setText(Localized::tr("Updated at") + ' ' + model_->dateFormatter().time(now()));
     if (failures > 0) {
         setLabelColor(detailInfoLabel_, kRed);
         detailInfoLabel_->setText(Localized::tr("feeds with errors", nullptr, int(failures)));
     }
-    if (lastError && failures == count) {
+    if (outcome.lastError && failures == outcome.count) {
         setLabelColor(detailInfoLabel_, kRed);
         detailInfoLabel_->setText(Localized::tr("No internet connection"));
         ui::presentAlert(this, Alert{kErrorTitle,
                                      kConnectionMessage,
                                      {AlertAction{kOkey, AlertAction::Style::defaultStyle}}});
+    } else if (outcome.savesFailed()) {
+        // Articles came in but did not reach the store: the count shown would be a claim.
+        setLabelColor(detailInfoLabel_, kRed);
+        detailInfoLabel_->setText(Localized::tr("Articles could not be saved"));
     } else if (model_->fetchedObjectCount() == 0 && !filter_) {
         ui::Storyboard::performSegue("showInfo", this);
     }

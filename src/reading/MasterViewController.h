@@ -77,10 +77,9 @@ public:
     // After a subscription was added or removed: fetch again when one was removed (its
     // articles went past the store's change tracking), then refresh.
     void updateList(const Notification& notification);
-    // The end of one refresh, on the main thread: failures of count feeds, and the error of the
-    // last to fail.
-    void finishRefresh(std::size_t failures, const std::optional<RefreshError>& lastError,
-                       std::size_t count);
+    // The end of one refresh, on the main thread: failures of outcome.count feeds, the error of
+    // the last to fail, and the feeds whose articles could not be saved.
+    void finishRefresh(std::size_t failures, const RefreshOutcome& outcome);
     // After the store's clean-up, which deletes without telling: show what is left.
     void articlesMayHaveBeenDeleted();
 

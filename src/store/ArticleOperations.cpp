@@ -4,6 +4,7 @@
 
 #include "store/ArticleStore.h"
 #include "store/PersistentContainer.h"
+#include "store/TextLimits.h"
 
 #include <fmt/format.h>
 
@@ -26,7 +27,8 @@ std::expected<void, StoreError> saveArticles(const std::vector<Article>& article
                                              ArticleStore& store) {
     if (articles.empty()) return {};
     const Article& first = articles.front();
-    auto fetched = store.fetch(ArticlePredicate::group(first.blogLink, first.web));
+    auto fetched = store.fetch(
+        ArticlePredicate::group(first.blogLink, boundedText(first.web, kMaxTitleBytes)));
     if (!fetched) return std::unexpected(std::move(fetched.error()));
     std::vector<BlogPost>& group = *fetched;
 
@@ -37,18 +39,20 @@ std::expected<void, StoreError> saveArticles(const std::vector<Article>& article
         if (post.link) links.insert(post.link->absoluteString());
     }
     for (const Article& article : articles) {
-        std::string title = normalizedNFC(article.title);
+        // Compared as stored: a stored title is the bounded one.
+        std::string bounded = boundedText(article.title, kMaxTitleBytes);
+        std::string title = normalizedNFC(bounded);
         const std::string& link = article.link.absoluteString();
         if (titles.contains(title) || links.contains(link)) continue;
         group.push_back(store.insert(BlogPost{
             .objectID = 0,
             .blogLink = article.blogLink,
-            .desc = article.description,
-            .link = article.link,
+            .desc = boundedText(article.description, kMaxDescriptionBytes),
+            .link = link.size() <= kMaxLinkBytes ? std::optional(article.link) : std::nullopt,
             .pubDate = article.pubDate,
             .sectionDate = makeSectionDate(article.pubDate),
-            .title = article.title,
-            .web = article.web,
+            .title = std::move(bounded),
+            .web = boundedText(article.web, kMaxTitleBytes),
         }));
         titles.insert(std::move(title));
         links.insert(link);

@@ -27,7 +27,9 @@ inline constexpr std::size_t kArticlesKeptPerFeed = 20;
 // including entries inserted before it in this call; a stored article without link is matched
 // by title only, one without title by link only), then keeps only the kArticlesKeptPerFeed
 // newest of the group (by pubDate; one without pubDate counts as now; equal dates keep the
-// group's order, the newest-first fetch then the new entries), then saves.
+// group's order, the newest-first fetch then the new entries), then saves. Texts are stored
+// within the caps of TextLimits.h: title, web and description cut at a character boundary
+// (duplicates are found on the cut title), a link longer than its cap not stored at all.
 //
 // An empty list does nothing at all: no fetch, no save. A failed fetch of the group
 // (Kind::fetchFailed) is returned and nothing is inserted. A failed save (Kind::saveFailed)
@@ -49,6 +51,5 @@ std::string makeSectionDate(Date date);
 // Kind::deleteFailed, and then nothing was deleted.
 std::expected<void, StoreError> deleteArticles(std::string_view text);
 std::expected<void, StoreError> deleteArticles(std::string_view text, ArticleStore& store);
-
 
 }  // namespace pressling

@@ -149,5 +149,20 @@ TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
     EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
 }
 
+// A disk that refuses the articles: the refresh must fail, not report articles loaded.
+TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
+    add("/alpha");
+    ASSERT_EQ(cli({"articles"}).status, 0);  // creates the article store
+    {
+        auto db = sqlite::Database::open(data.path() / "CDModel.sqlite");
+        ASSERT_TRUE(db && db->execute("CREATE TRIGGER full BEFORE INSERT ON BlogPost "
+                                      "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
+    }
+    const auto run = cli({"refresh"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.out, "could not be saved")) << run.out;
+    EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
+}
+
 }  // namespace
 }  // namespace pressling

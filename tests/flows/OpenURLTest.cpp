@@ -5,136 +5,73 @@
 #include "flows/OpenURL.h"
 
 #include "flows/AddFeed.h"
-#include "platform/KeyValueStore.h"
-#include "platform/RunLoop.h"
-#include "subscriptions/StoredWebs.h"
-#include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
+#include "support/StoreTestSupport.h"
 
-#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace pressling {
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
+using namespace test;
 
-// --- the scheme rule ---
-
-struct OpenedUrl {
-    const char* name;
-    const char* text;
-    std::optional<std::string> address;  // none: the URL is dropped
-};
-void PrintTo(const OpenedUrl& c, std::ostream* out) { *out << '"' << c.text << '"'; }
-
-class OpenedUrlScheme : public ::testing::TestWithParam<OpenedUrl> {};
-
-TEST_P(OpenedUrlScheme, shouldBecomeTheFeedAddress) {
-    const auto url = normalizeOpenedURL(GetParam().text);
-    EXPECT_EQ(url ? std::optional(url->absoluteString()) : std::nullopt, GetParam().address);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rule, OpenedUrlScheme,
-    ::testing::Values(
-        OpenedUrl{"httpsUnchanged", "https://x", "https://x"},
-        OpenedUrl{"httpUnchanged", "http://example.org/a?b=c#d", "http://example.org/a?b=c#d"},
-        OpenedUrl{"feedGetsHttpAndKeepsTheRest", "feed://user@example.org:8080/rss?id=1#top",
-                  "http://user@example.org:8080/rss?id=1#top"},
-        OpenedUrl{"feedAroundAnHttpsAddressLosesItsScheme", "feed:https://example.org/rss",
-                  "https://example.org/rss"},
+TEST(NormalizeOpenedURL, keepsHttpSchemesAndTurnsOthersIntoHttpOrNone) {
+    const std::pair<const char*, std::optional<std::string>> rows[] = {
+        {"https://x", "https://x"},
+        {"http://example.org/a?b=c#d", "http://example.org/a?b=c#d"},
+        {"feed://user@example.org:8080/rss?id=1#top", "http://user@example.org:8080/rss?id=1#top"},
+        {"feed:https://example.org/rss", "https://example.org/rss"},  // "http" in the rest
         // Only the host mentions "http": the scheme goes and a network-path reference is left.
-        OpenedUrl{"feedWithHttpInTheHostLosesItsScheme", "feed://httpd.example/rss",
-                  "//httpd.example/rss"},
-        // The tests are case-sensitive: "HTTPS" holds no "http".
-        OpenedUrl{"upperCaseSchemeBecomesHttp", "HTTPS://example.org/rss",
-                  "http://example.org/rss"},
-        OpenedUrl{"noSchemeGetsHttp", "example.org/rss", "http:example.org/rss"},
-        OpenedUrl{"notAUrl", "feed://exa mple.org/rss", std::nullopt},
-        OpenedUrl{"empty", "", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// --- subscribing to what was handed over ---
+        {"feed://httpd.example/rss", "//httpd.example/rss"},
+        {"HTTPS://example.org/rss", "http://example.org/rss"},  // case-sensitive: no "http"
+        {"example.org/rss", "http:example.org/rss"},
+        {"feed://exa mple.org/rss", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, address] : rows) {
+        const auto url = normalizeOpenedURL(text);
+        EXPECT_EQ(url ? std::optional(url->absoluteString()) : std::nullopt, address) << text;
+    }
+}
 
 // Records what the flow shows, as the application's front screen would show it.
-class RecordingPresenter final : public SubscribePresenter {
-public:
+struct RecordingPresenter final : SubscribePresenter {
     void showTransientMessage(std::string_view text) override { messages.emplace_back(text); }
-    void presentAlert(const Alert& alert) override { alerts.push_back(alert); }
-
+    void presentAlert(const Alert& alert) override { alerts.push_back(alert.title); }
     std::vector<std::string> messages;
-    std::vector<Alert> alerts;
+    std::vector<std::string> alerts;
 };
 
-constexpr char kFeed[] =
-    R"(<?xml version="1.0" encoding="UTF-8"?><rss version="2.0"><channel>)"
-    "<title>Opened</title><item><title>One</title><link>https://example.org/1</link>"
-    "<description>x</description><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate></item>"
-    "</channel></rss>";
+// Without a window nothing happens; otherwise "Link added" only for a feed that is in the list.
+using OpenURLTest = FlowTest;
 
-class OpenURLTest : public ::testing::Test {
-protected:
-    OpenURLTest() { installMainQueue(loop); }
-
-    // "feed://127.0.0.1:<port><path>", as another program would hand it over.
-    std::string feedLink(std::string_view path) const {
-        return fmt::format("feed://127.0.0.1:{}{}", server.port(), path);
-    }
-    PresenterSupplier window() {
-        return [this] { return &presenter; };
-    }
-
-    test::TemporaryDirectory folder;
-    KeyValueStore kv{folder.path() / "kvstore.sqlite"};
-    RunLoop loop;
-    test::LoopbackServer server;
+TEST_F(OpenURLTest, showsLinkAddedOnlyWhenTheFeedIsInTheList) {
+    LoopbackServer server;
     RecordingPresenter presenter;
-};
+    bool window = false;
+    // "feed://127.0.0.1:<port><path>", as another program would hand it over.
+    const auto open = [&](std::string_view path, KeyValueStore& list) {
+        openRSSURL(
+            fmt::format("feed://127.0.0.1:{}{}", server.port(), path),
+            [&] { return window ? &presenter : nullptr; }, list);
+    };
+    server.serve("/feed", Reply{200, rssDocument("Opened", 1), "application/rss+xml"});
+    server.serve("/missing", Reply{404, "gone", "text/plain"});
+    KeyValueStore unwritable{store.folder() / "no such folder" / "kvstore.sqlite"};
 
-TEST_F(OpenURLTest, shouldDoNothingWithoutAWindow) {
-    server.serve("/feed", test::Reply{200, kFeed, "application/rss+xml"});
-    int asked = 0;
+    open("/feed", kv);
+    EXPECT_TRUE(server.requests().empty()) << "it downloaded without a window";
+    window = true;
+    open("/feed", kv);
+    open("/feed", kv);  // already subscribed: also a success
+    testing::internal::CaptureStderr();
+    open("/missing", kv);
+    open("/feed", unwritable);
+    const std::string console = testing::internal::GetCapturedStderr();
 
-    openRSSURL(
-        feedLink("/feed"),
-        [&]() -> SubscribePresenter* {
-            ++asked;
-            return nullptr;
-        },
-        kv);
-
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(server.requests().empty());
-    EXPECT_EQ(kv.dataForKey(kStoredWebsKey).value(), std::nullopt);
-}
-
-TEST_F(OpenURLTest, shouldSubscribeAtTheHttpAddressAndSayLinkAddedAlsoWhenAlreadySubscribed) {
-    server.serve("/feed", test::Reply{200, kFeed, "application/rss+xml"});
-
-    openRSSURL(feedLink("/feed"), window(), kv);
-    openRSSURL(feedLink("/feed"), window(), kv);
-
-    EXPECT_EQ(server.requestCount("/feed"), 2u);
     EXPECT_EQ(presenter.messages, (std::vector<std::string>{"Link added", "Link added"}));
-    EXPECT_TRUE(presenter.alerts.empty());
-    EXPECT_EQ(loadStoredWebs(kv), (std::vector<Web>{{"Opened", server.url("/feed"), {}}}));
-}
-
-TEST_F(OpenURLTest, shouldLogAFailureAndShowTheNotFoundAlert) {
-    server.serve("/missing", test::Reply{404, "gone", "text/plain"});
-
-    CaptureStderr();
-    openRSSURL(feedLink("/missing"), window(), kv);
-    const std::string console = GetCapturedStderr();
-
-    EXPECT_TRUE(presenter.messages.empty());
-    const Alert expected{"RSS not found",
-                         "We will check your link in order yo verify if we can support it. Maybe "
-                         "it will work in the next update!",
-                         {AlertAction{"Okey", AlertAction::Style::defaultStyle}}};
-    EXPECT_EQ(presenter.alerts, std::vector<Alert>{expected});
+    EXPECT_EQ(presenter.alerts, (std::vector<std::string>{"RSS not found", "Link not saved"}));
+    EXPECT_EQ(storedList(), (std::vector<Web>{{"Opened", server.url("/feed"), {}}}));
     EXPECT_NE(console.find("404"), std::string::npos) << console;
 }
 

@@ -4,6 +4,7 @@
 // of a feed whose articles go past the store's change tracking.
 
 #include "flows/RemoveFeed.h"
+#include "platform/Sqlite.h"
 #include "reading/ArticleListModel.h"
 #include "reading/MasterViewController.h"
 #include "support/LoopbackServer.h"
@@ -216,6 +217,22 @@ TEST_F(MasterViewControllerTest, removingAFeedTakesItsArticlesOffTheListAndRefre
     ASSERT_TRUE(finished(*list));
     EXPECT_EQ(server.requestCount("/a"), requestsBefore + 1);
     EXPECT_EQ(list->detailInfoLabel()->text(), "2 articles loaded");
+}
+
+// A refresh whose articles cannot be stored (a full disk) must not look like one that loaded.
+TEST_F(MasterViewControllerTest, articlesThatCannotBeSavedAreNotReportedAsLoaded) {
+    test::EnglishTexts english;
+    serveFeed("/feed", "Feed", 1, 3);
+    stores.subscribe({Web{"Feed", server.url("/feed"), std::nullopt}});
+    {
+        auto db = sqlite::Database::open(stores.articles().file());
+        ASSERT_TRUE(db && db->execute("CREATE TRIGGER full BEFORE INSERT ON BlogPost "
+                                      "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
+    }
+    auto list = openList();
+    ASSERT_TRUE(finished(*list));
+    EXPECT_EQ(list->detailInfoLabel()->text(), "Articles could not be saved");
+    EXPECT_EQ(colorOf(list->detailInfoLabel()), QColor(0xFF, 0x3B, 0x30));
 }
 
 }  // namespace

@@ -1,50 +1,107 @@
 #pragma once
 
-// Helpers shared by the article store's suites: throwaway stores, articles with chosen dates,
-// faults injected through the store's own file, and a time zone set for one test.
+// Helpers shared by the store's and the flows' suites: throwaway stores and subscription lists,
+// articles and feed documents with chosen dates, and faults injected through the store's file.
 
 #include "feedparse/Article.h"
+#include "platform/KeyValueStore.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RunLoop.h"
 #include "platform/Sqlite.h"
+#include "store/ArticleOperations.h"
 #include "store/ArticleStore.h"
 #include "store/PersistentContainer.h"
+#include "subscriptions/StoredWebs.h"
 #include "support/Fixtures.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace pressling::test {
 
-// 2021-03-07 12:00 UTC plus the given offset: the tests' calendar.
+inline constexpr const char* kFeedA = "https://a.example/feed";
+inline constexpr const char* kFeedB = "https://b.example/feed";
+
+// 2021-03-<dayOfMarch> 00:00 UTC plus offset (noon by default): the tests' calendar.
 inline Date day(int dayOfMarch, std::chrono::minutes offset = std::chrono::hours(12)) {
     using namespace std::chrono;
     return time_point_cast<milliseconds>(sys_days(year(2021) / March / dayOfMarch) + offset);
 }
 
-// An entry of the feed "https://a.example/feed" titled "A", as the parser would hand it over.
+// An entry of feed blogLink titled web, as the parser would hand it over.
 inline Article article(std::string title, std::string link, Date pubDate,
-                       std::string blogLink = "https://a.example/feed", std::string web = "A") {
-    return Article{
-        .title = title,
-        .description = "<p>About " + title + "</p>",
-        .web = std::move(web),
-        .blogLink = std::move(blogLink),
-        .link = *Url::parse(link),
-        .pubDate = pubDate,
-    };
+                       std::string blogLink = kFeedA, std::string web = "A") {
+    return Article{title,
+                   "<p>About " + title + "</p>",
+                   std::move(web),
+                   std::move(blogLink),
+                   *Url::parse(link),
+                   pubDate};
+}
+
+// Entries "<prefix>1" ... "<prefix>count" of one feed, entry i published on March i.
+inline std::vector<Article> feedEntries(int count, const std::string& prefix = "Entry ",
+                                        const std::string& blogLink = kFeedA,
+                                        const std::string& web = "A") {
+    std::vector<Article> entries;
+    for (int i = 1; i <= count; ++i) {
+        const std::string title = prefix + std::to_string(i);
+        std::string slug = title;
+        std::ranges::replace(slug, ' ', '-');
+        entries.push_back(article(title, blogLink + "/" + slug, day(i), blogLink, web));
+    }
+    return entries;
+}
+
+// An RSS 2.0 document titled title with entries "<title> 1" ... "<title> n", newest first.
+inline std::string rssDocument(std::string_view title, int entries) {
+    std::string items;
+    for (int i = 1; i <= entries; ++i) {
+        items += fmt::format(
+            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link><description>"
+            "Entry {1}</description><pubDate>Tue, 03 Jun 2003 09:{2:02}:21 GMT</pubDate></item>",
+            title, i, 59 - i);
+    }
+    return fmt::format(R"(<?xml version="1.0" encoding="UTF-8"?><rss version="2.0"><channel>)"
+                       "<title>{}</title><description>About it</description>{}</channel></rss>",
+                       title, items);
+}
+
+// A stored post of blogLink, with a link unique to its date.
+inline BlogPost post(std::string title, Date pubDate, std::string blogLink = kFeedA) {
+    const auto link = "https://a.example/" + std::to_string(pubDate.time_since_epoch().count());
+    return BlogPost{0,
+                    blogLink,
+                    "<p>" + title + "</p>",
+                    Url::parse(link),
+                    pubDate,
+                    makeSectionDate(pubDate),
+                    title,
+                    "A"};
+}
+
+inline void insertAndSave(ArticleStore& store, const std::vector<BlogPost>& posts) {
+    for (const auto& post : posts) store.insert(post);
+    auto saved = store.save();
+    ASSERT_TRUE(saved.has_value()) << saved.error().message;
+}
+
+inline std::vector<std::string> titles(const std::vector<BlogPost>& posts) {
+    std::vector<std::string> result;
+    for (const auto& post : posts) result.push_back(post.title.value_or("<none>"));
+    return result;
 }
 
 // A store in a fresh temporary folder, removed with the folder.
 class TemporaryStore {
 public:
     TemporaryStore() { reopen(); }
-
     ArticleStore& operator*() { return *store_; }
     ArticleStore* operator->() { return store_.get(); }
     std::filesystem::path file() const { return folder_.path() / kArticleStoreFileName; }
@@ -53,9 +110,7 @@ public:
     // Closes the store (pending changes are lost) and opens the file again.
     void reopen() {
         store_.reset();
-        auto opened = ArticleStore::open(file());
-        if (!opened) throw std::runtime_error(opened.error().message);
-        store_ = std::move(*opened);
+        store_ = std::move(ArticleStore::open(file()).value());
     }
 
 private:
@@ -80,11 +135,8 @@ inline constexpr std::string_view kFailDeletes =
     "CREATE TRIGGER injectedFault BEFORE DELETE ON BlogPost "
     "BEGIN SELECT RAISE(ABORT, 'injected write fault'); END;";
 inline constexpr std::string_view kHealFault = "DROP TRIGGER injectedFault;";
-inline constexpr std::string_view kHideArticles = "ALTER TABLE BlogPost RENAME TO Hidden;";
-inline constexpr std::string_view kShowArticles = "ALTER TABLE Hidden RENAME TO BlogPost;";
 
-// Every row of the store, newest first, as the store's fetch sees it: the reference the tests
-// compare other views with.
+// Every row of the store, newest first, as the store's fetch sees it.
 inline std::vector<BlogPost> fetchAll(ArticleStore& store,
                                       const ArticlePredicate& predicate = ArticlePredicate::all()) {
     auto posts = store.fetch(predicate);
@@ -93,43 +145,36 @@ inline std::vector<BlogPost> fetchAll(ArticleStore& store,
 }
 
 // Hears the default centre's objects-did-change notifications for one store.
-class ChangeRecorder {
-public:
+struct ChangeRecorder {
     explicit ChangeRecorder(const ArticleStore& store)
-        : token_(NotificationCenter::defaultCenter().addObserver(
+        : token(NotificationCenter::defaultCenter().addObserver(
               std::string(kObjectsDidChangeNotification), std::nullopt,
-              NotificationCenter::Delivery::postingThread,
-              [this, &store](const Notification& notification) {
-                  const auto* change = notification.objectAs<ObjectsDidChange>();
-                  ASSERT_NE(change, nullptr) << "the notification carries no ObjectsDidChange";
-                  if (change->store == &store) changes.push_back(*change);
+              NotificationCenter::Delivery::postingThread, [this, &store](const Notification& n) {
+                  const auto* change = n.objectAs<ObjectsDidChange>();
+                  if (change && change->store == &store) changes.push_back(*change);
               })) {}
 
     std::vector<ObjectsDidChange> changes;
-
-private:
-    NotificationCenter::Observer token_;
+    NotificationCenter::Observer token;
 };
 
-// Sets TZ for one scope and puts the previous value back.
-class TimeZoneOverride {
-public:
-    explicit TimeZoneOverride(const char* zone) {
-        if (const char* previous = std::getenv("TZ")) previous_ = previous;
-        ::setenv("TZ", zone, 1);
-    }
-    ~TimeZoneOverride() {
-        if (previous_) {
-            ::setenv("TZ", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-    }
-    TimeZoneOverride(const TimeZoneOverride&) = delete;
-    TimeZoneOverride& operator=(const TimeZoneOverride&) = delete;
+// What the flows work on: an article store, a subscription list beside it, a main queue.
+class FlowTest : public testing::Test {
+protected:
+    FlowTest() { installMainQueue(loop); }
 
-private:
-    std::optional<std::string> previous_;
+    void storeList(const std::vector<Web>& webs) { saveWebs(webs, kv); }
+    std::vector<Web> storedList() { return loadStoredWebs(kv); }
+    std::optional<std::string> storedBytes() { return kv.dataForKey(kStoredWebsKey).value(); }
+    std::vector<std::string> storedTitles(const std::string& feedUrl) {
+        auto found = titles(fetchAll(*store, ArticlePredicate::feed(feedUrl)));
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    TemporaryStore store;
+    KeyValueStore kv{store.folder() / "kvstore.sqlite"};
+    RunLoop loop;
 };
 
 }  // namespace pressling::test
