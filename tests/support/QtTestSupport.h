@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for the suites that run Qt screens: a printable QString, waiting on the event loop,
-// throwaway stores with subscriptions served by a loopback server, and English texts.
+// a main queue whose delays follow a manual clock, throwaway stores, and English texts.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -9,6 +9,7 @@
 #include "store/ArticleStore.h"
 #include "subscriptions/StoredWebs.h"
 #include "support/Fixtures.h"
+#include "ui/QtMainQueue.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTranslator>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -39,6 +41,36 @@ inline bool waitUntil(const std::function<bool()>& done,
                       std::chrono::milliseconds guard = kEventLoopGuard) {
     return QTest::qWaitFor(done, int(guard.count()));
 }
+
+// The main queue while it lives: work without delay goes to the event loop as usual, delayed
+// work waits for advance() to bring the clock to it, so a test steps through time instead of
+// sleeping.
+class ManualClockQueue final : public MainQueue {
+public:
+    ManualClockQueue() : events_(ui::QtMainQueue::install()) { installMainQueue(*this); }
+    ~ManualClockQueue() override { ui::QtMainQueue::install(); }
+    void async(std::function<void()> work) override { events_.async(std::move(work)); }
+    void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work) override {
+        delayed_.emplace_back(now_ + delay, std::move(work));
+    }
+    bool isCurrent() const override { return events_.isCurrent(); }
+    // Moves the clock on by step and runs, in submission order, what has come due.
+    void advance(std::chrono::milliseconds step) {
+        now_ += step;
+        const auto due = [&](const auto& item) { return item.first <= now_; };
+        for (auto it = std::ranges::find_if(delayed_, due); it != delayed_.end();
+             it = std::ranges::find_if(delayed_, due)) {
+            auto work = std::move(it->second);
+            delayed_.erase(it);
+            work();
+        }
+    }
+
+private:
+    MainQueue& events_;
+    std::chrono::milliseconds now_{0};
+    std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> delayed_;
+};
 
 // The two stores a screen works on, in a fresh folder: the subscription list and the articles.
 class ReaderStores {
