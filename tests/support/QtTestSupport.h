@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for the suites that run Qt screens: a printable QString, waiting on the event loop,
-// a main queue whose delays follow a manual clock, throwaway stores, and English texts.
+// a main queue whose delays follow a manual clock, and throwaway stores.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QString>
 #include <QTest>
-#include <QTranslator>
 
 #include <algorithm>
 #include <chrono>
@@ -80,15 +80,12 @@ public:
         if (!opened) throw std::runtime_error(opened.error().message);
         articles_ = std::move(*opened);
     }
-
     KeyValueStore& list() { return list_; }
     ArticleStore& articles() { return *articles_; }
-    const std::filesystem::path& folder() const { return folder_.path(); }
-
     void subscribe(const std::vector<Web>& webs) { saveWebs(webs, list_); }
     void store(const std::vector<Article>& entries) {
-        auto saved = saveArticles(entries, *articles_);
-        if (!saved) throw std::runtime_error(saved.error().message);
+        if (auto saved = saveArticles(entries, *articles_); !saved)
+            throw std::runtime_error(saved.error().message);
     }
 
 private:
@@ -100,8 +97,7 @@ private:
 // "2021-03-07 12:00 UTC" plus days and minutes: the suites' calendar.
 inline Date march2021(int day, int minutes = 12 * 60) {
     using namespace std::chrono;
-    return time_point_cast<milliseconds>(sys_days(year(2021) / March / day) +
-                                         std::chrono::minutes(minutes));
+    return time_point_cast<milliseconds>(sys_days(year(2021) / March / day) + minutes * 1min);
 }
 
 // An entry of the feed blogLink named web, as the parser hands it over.
@@ -115,20 +111,5 @@ inline Article entry(const std::string& title, const std::string& link, Date pub
                    .link = *Url::parse(link),
                    .pubDate = pubDate};
 }
-
-// Installs the application's English translation for one scope.
-class EnglishTexts {
-public:
-    EnglishTexts() {
-        if (!translator_.load(":/i18n/pressling_en")) throw std::runtime_error("no English .qm");
-        QCoreApplication::installTranslator(&translator_);
-    }
-    ~EnglishTexts() { QCoreApplication::removeTranslator(&translator_); }
-    EnglishTexts(const EnglishTexts&) = delete;
-    EnglishTexts& operator=(const EnglishTexts&) = delete;
-
-private:
-    QTranslator translator_;
-};
 
 }  // namespace pressling::test
