@@ -6,11 +6,9 @@
 #include "app/ScreenPresenter.h"
 #include "support/QtTestSupport.h"
 
-#include <gtest/gtest.h>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
 
 namespace pressling::app {
 namespace {
