@@ -1,6 +1,5 @@
-// The article list against real refreshes of feeds served on the loopback interface: the
-// status, alert and information screen for each outcome, what starts a refresh, the marker on
-// what the last refresh brought, subscription changes, and the rows a user can reach and open.
+// The article list against refreshes of loopback feeds: each outcome's status, alert and
+// information screen, refresh triggers, the marker, subscription changes, and the rows.
 
 #include "flows/AddFeed.h"
 #include "flows/RemoveFeed.h"
@@ -11,7 +10,6 @@
 #include "ui/Storyboard.h"
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointingDevice>
@@ -27,12 +25,12 @@ using test::waitUntil;
 // An RSS document named title with entries "<title> first" .. "<title> last", newest first.
 std::string feedDocument(const std::string& title, int first, int last) {
     std::string items;
-    for (int i = last; i >= first; --i) {
+    for (int i = last; i >= first; --i)
         items += fmt::format(
-            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link><description>"
-            "Entry</description><pubDate>Tue, 03 Jun 2003 09:{1:02}:00 GMT</pubDate></item>",
+            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link>"
+            "<description>Entry</description><pubDate>Tue, 03 Jun 2003 09:{1:02}:00 "
+            "GMT</pubDate></item>",
             title, i);
-    }
     return fmt::format(
         R"(<?xml version="1.0"?><rss version="2.0"><channel><title>{}</title><description>About it</description>{}</channel></rss>)",
         title, items);
