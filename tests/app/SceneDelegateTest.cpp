@@ -10,7 +10,6 @@
 #include "reading/MasterViewController.h"
 #include "support/QtTestSupport.h"
 #include "ui/NavigationController.h"
-#include "ui/Storyboard.h"
 
 #include <QAction>
 #include <QWindowStateChangeEvent>
@@ -48,53 +47,6 @@ TEST(CollapseRuleTest, theListStaysExactlyWhenTheDetailHasNoArticle) {
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&navigation, &list));
 }
 
-class SceneDelegateTest : public ::testing::Test {
-protected:
-    SceneDelegateTest() {
-        // An earlier suite's application may have left its own destination here.
-        ui::Storyboard::registerSegue("showInfo", [](QWidget*) {});
-        scene->sceneWillConnect();
-    }
-    ~SceneDelegateTest() override {
-        EXPECT_TRUE(refreshesFinished({scene}));
-        ui::Storyboard::registerSegue("showInfo", {});
-    }
-
-    test::ReaderStores stores;
-    QWidget window;
-    SceneDelegate* scene = new SceneDelegate(stores.articles(), stores.list(), &window);
-};
-
-TEST_F(SceneDelegateTest, narrowedWithNoArticleOpenTheWindowKeepsTheList) {
-    window.resize(500, 700);
-    window.show();
-    EXPECT_TRUE(scene->splitViewController()->isCollapsed());
-    EXPECT_TRUE(scene->masterViewController()->isVisible());
-    EXPECT_FALSE(scene->detailViewController()->isVisible());
-}
-
-TEST_F(SceneDelegateTest, everyActivationCleansUpAndTheListShowsWhatIsLeft) {
-    auto& model = scene->masterViewController()->model();
-    stores.store({test::entry("kept", "https://a.example/1", test::march2021(7))});
-    stores.subscribe({Web{"Alpha", "https://a.example/feed", std::nullopt}});
-    activate(&window);
-    EXPECT_EQ(model.fetchedObjectCount(), 1u);
-    // The feed was unsubscribed elsewhere (another program, another device).
-    stores.subscribe({});
-    activate(&window);
-    EXPECT_EQ(scene->activations(), 2);
-    EXPECT_EQ(model.rowCount(), 0);
-}
-
-TEST_F(SceneDelegateTest, comingBackFromMinimisedRefreshesTheList) {
-    ASSERT_TRUE(refreshesFinished({scene}));
-    QSignalSpy finished(scene->masterViewController(),
-                        &reading::MasterViewController::refreshFinished);
-    QWindowStateChangeEvent restored(Qt::WindowMinimized);
-    QCoreApplication::sendEvent(&window, &restored);
-    EXPECT_TRUE(waitUntil([&] { return finished.count() == 1; }));
-}
-
 class AppDelegateTest : public ::testing::Test {
 protected:
     AppDelegateTest() { delegate.didFinishLaunching({}); }
@@ -103,6 +55,37 @@ protected:
     test::ReaderStores stores;
     AppDelegate delegate{stores.articles(), stores.list()};
 };
+
+TEST_F(AppDelegateTest, narrowedWithNoArticleOpenTheWindowKeepsTheList) {
+    delegate.window()->resize(500, 700);
+    SceneDelegate* scene = delegate.sceneDelegate();
+    EXPECT_TRUE(scene->splitViewController()->isCollapsed());
+    EXPECT_TRUE(scene->masterViewController()->isVisible());
+    EXPECT_FALSE(scene->detailViewController()->isVisible());
+}
+
+TEST_F(AppDelegateTest, everyActivationCleansUpAndTheListShowsWhatIsLeft) {
+    auto& model = delegate.sceneDelegate()->masterViewController()->model();
+    stores.store({test::entry("kept", "https://a.example/1", test::march2021(7))});
+    stores.subscribe({Web{"Alpha", "https://a.example/feed", std::nullopt}});
+    const int activations = delegate.sceneDelegate()->activations();
+    activate(delegate.window());
+    EXPECT_EQ(model.fetchedObjectCount(), 1u);
+    // The feed was unsubscribed elsewhere (another program, another device).
+    stores.subscribe({});
+    activate(delegate.window());
+    EXPECT_EQ(delegate.sceneDelegate()->activations(), activations + 2);
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST_F(AppDelegateTest, comingBackFromMinimisedRefreshesTheList) {
+    ASSERT_TRUE(refreshesFinished(delegate.sceneDelegates()));
+    QSignalSpy finished(delegate.sceneDelegate()->masterViewController(),
+                        &reading::MasterViewController::refreshFinished);
+    QWindowStateChangeEvent restored(Qt::WindowMinimized);
+    QCoreApplication::sendEvent(delegate.window(), &restored);
+    EXPECT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+}
 
 TEST_F(AppDelegateTest, theInformationScreenOpensOnceWhenTwoRefreshesFindNothing) {
     delegate.sceneDelegate()->masterViewController()->loadData();
