@@ -12,18 +12,12 @@
 #include "ui/QtMainQueue.h"
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QSignalSpy>
-#include <QString>
 #include <QTest>
 
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <ostream>
-#include <string>
-#include <vector>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
