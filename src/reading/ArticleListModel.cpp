@@ -129,7 +129,9 @@ bool ArticleListModel::hasChildren(const QModelIndex& parent) const { return row
 
 Qt::ItemFlags ArticleListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    if (isSection(index)) return Qt::ItemIsEnabled;
+    // A day's header is a label: neither selectable nor enabled, which is what keeps the view's
+    // keyboard navigation and its start-up current row off it.
+    if (isSection(index)) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 

@@ -22,7 +22,8 @@ namespace pressling::reading {
 
 // The stored articles as the article list shows them: a two-level tree whose top rows are the
 // days (sections of the fetched results, newest first) and whose children are that day's
-// articles, newest first.
+// articles, newest first. The days' rows are labels (no item flags): only articles can be
+// selected, focused or reached with the keyboard.
 //
 // It sits on a FetchedResultsController and is its delegate. Counts come from the controller's
 // sections and never run SQL; an article's contents are read when a view asks for them, a

@@ -135,7 +135,8 @@ void ArticleTableViewCell::paintHeader(QPainter* painter, const QStyleOptionView
     font.setPointSizeF(option.font.pointSizeF() * 1.15);
     font.setBold(true);
     painter->setFont(font);
-    painter->setPen(option.palette.color(QPalette::Text));
+    // A header is a disabled row to the view (nothing selects it), but it reads as a label.
+    painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
     const QRect text = option.rect.adjusted(kLeftMargin - 12, 0, -kPadding, -kPadding / 2);
     painter->drawText(text, Qt::AlignLeft | Qt::AlignBottom,
                       QFontMetrics(font).elidedText(index.data(Qt::DisplayRole).toString(),

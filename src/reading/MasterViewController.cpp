@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QShortcut>
 #include <QToolButton>
@@ -114,22 +115,31 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     tableView_->setFrameShape(QFrame::NoFrame);
     tableView_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    tableView_->setAllColumnsShowFocus(true);
-    // The cell draws its own selection band.
+    // The cell draws its own selection band, and no frame marks the current row: a row is
+    // highlighted only when it is selected.
     QPalette listPalette = tableView_->palette();
     listPalette.setColor(QPalette::Highlight, Qt::transparent);
     tableView_->setPalette(listPalette);
-    tableView_->expandAll();
-    connect(model_.get(), &QAbstractItemModel::modelReset, tableView_, &QTreeView::expandAll);
+    // No current row until the user picks one: the view would otherwise take the first article
+    // as it gets the focus, and the first arrow press would go past it.
+    const auto startWithoutCurrentRow = [this] {
+        tableView_->expandAll();
+        tableView_->setCurrentIndex(QModelIndex());
+    };
+    startWithoutCurrentRow();
+    connect(model_.get(), &QAbstractItemModel::modelReset, tableView_, startWithoutCurrentRow);
     connect(model_.get(), &QAbstractItemModel::rowsInserted, tableView_,
             [this](const QModelIndex& parent, int first, int last) {
                 if (parent.isValid()) return;
                 for (int row = first; row <= last; ++row) tableView_->expand(model_->index(row, 0));
             });
+    // A mouse opens a row by its click alone: the view's activated signal also follows a double
+    // click (after its first click) and would open the article twice. The keyboard's Return and
+    // Enter are taken in eventFilter.
     connect(tableView_, &QTreeView::clicked, this, &MasterViewController::showDetail);
+    tableView_->installEventFilter(this);
     auto* pull = new ui::PullToRefresh(tableView_);
     connect(pull, &ui::PullToRefresh::refreshRequested, this, &MasterViewController::handleRefresh);
-    connect(tableView_, &QTreeView::activated, this, &MasterViewController::showDetail);
 
     // The status at the bottom.
     infoView_->setObjectName("infoView");
@@ -311,6 +321,7 @@ DetailViewController* MasterViewController::detailViewController() const {
 void MasterViewController::showDetail(const QModelIndex& index) {
     if (!index.isValid() || model_->isSection(index)) return;
     model_->hideNewMarker(index);
+    emit articleChosen(index);
     DetailViewController* detail = detailViewController();
     if (detail == nullptr) return;
     auto article = model_->articleAt(index);
@@ -322,6 +333,17 @@ void MasterViewController::showDetail(const QModelIndex& index) {
             break;
         }
     }
+}
+
+bool MasterViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tableView_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            showDetail(tableView_->currentIndex());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MasterViewController::showEvent(QShowEvent* event) {

@@ -89,8 +89,12 @@ public:
 signals:
     // After finishRefresh has updated the status.
     void refreshFinished();
+    // An article row was chosen to be shown (by showDetail): once per click, double click or
+    // Return on it.
+    void articleChosen(const QModelIndex& index);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -1,62 +1,46 @@
-// The article list's model over the fetched results: what opening it reads, how a save's
-// changes reach a view without a reset, rows that must keep their identity when a day is
-// added above them, the clean-up's silent deletions, and the new-article marker.
-//
-// Every model here runs under QAbstractItemModelTester, which stops the test at the first
-// wrong count, bad parent or unbalanced begin/end.
+// The article list's model over the fetched results, under QAbstractItemModelTester (which
+// stops at the first wrong count, bad parent or unbalanced begin/end): lazy batches, a save's
+// changes without a reset, the clean-up's silent deletions, the marker, and foreign rows.
 
 #include "reading/ArticleListModel.h"
 #include "support/QtTestSupport.h"
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
-#include <QSignalSpy>
 
 namespace pressling::reading {
 namespace {
 
-using test::entry;
 using test::march2021;
 
 class ArticleListModelTest : public ::testing::Test {
 protected:
-    // n articles of feed A on day, one a minute back from 20:00.
-    std::vector<Article> articlesOn(int day, int n, const std::string& prefix) {
-        std::vector<Article> entries;
+    // n articles "<prefix> 0".. of feed A on day, one a minute back from 20:00, straight into
+    // the store (past saveArticles' per-feed cap).
+    void insert(int day, int n, const std::string& prefix, const std::string& web = "Alpha") {
         for (int i = 0; i < n; ++i) {
-            entries.push_back(entry(fmt::format("{} {}", prefix, i),
-                                    fmt::format("https://a.example/{}/{}", prefix, i),
-                                    march2021(day, 20 * 60 - i)));
-        }
-        return entries;
-    }
-    // Puts articles straight into the store, past saveArticles' per-feed cap.
-    void insertAll(const std::vector<Article>& entries) {
-        for (const Article& article : entries) {
             BlogPost post;
-            post.blogLink = article.blogLink;
-            post.desc = article.description;
-            post.link = article.link;
-            post.pubDate = article.pubDate;
-            post.sectionDate = makeSectionDate(article.pubDate);
-            post.title = article.title;
-            post.web = article.web;
+            post.title = fmt::format("{} {}", prefix, i);
+            post.web = web;
+            post.link = Url::parse(fmt::format("https://a.example/{}/{}", prefix, i));
+            post.pubDate = march2021(day, 20 * 60 - i);
+            post.sectionDate = makeSectionDate(*post.pubDate);
             stores.articles().insert(post);
         }
         ASSERT_TRUE(stores.articles().save().has_value());
     }
     std::unique_ptr<ArticleListModel> open() {
-        auto model = ArticleListModel::create(stores.articles());
-        EXPECT_TRUE(model.has_value());
-        if (!model) return nullptr;
+        auto model = std::move(ArticleListModel::create(stores.articles()).value());
         tester = std::make_unique<QAbstractItemModelTester>(
-            model->get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        return std::move(*model);
+            model.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        return model;
     }
     static QString title(const QModelIndex& index) {
         return index.data(ArticleListModel::TitleRole).toString();
+    }
+    static QModelIndex at(const ArticleListModel& model, int section, int row) {
+        return model.index(row, 0, model.index(section, 0));
     }
 
     test::ReaderStores stores;
@@ -64,157 +48,107 @@ protected:
 };
 
 TEST_F(ArticleListModelTest, opensOnCountsAloneAndReadsRowsABatchAtATime) {
-    insertAll(articlesOn(7, 21, "seventh"));
-    insertAll(articlesOn(6, 20, "sixth"));
+    insert(7, 21, "seventh");
+    insert(6, 20, "sixth");
     auto model = open();
-    auto& controller = model->fetchedResultsController();
-    const std::size_t readByTester = controller.loadedBatchCount();
-
     ASSERT_EQ(model->rowCount(), 2);
-    const QModelIndex seventh = model->index(0, 0);
-    const QModelIndex sixth = model->index(1, 0);
-    EXPECT_EQ(model->rowCount(seventh), 21);
-    EXPECT_EQ(model->rowCount(sixth), 20);
-    EXPECT_EQ(model->fetchedObjectCount(), 41u);
-    EXPECT_EQ(seventh.data().toString(), "March 7, 2021");
-
+    EXPECT_EQ(model->rowCount(model->index(0, 0)), 21);
+    EXPECT_EQ(model->rowCount(model->index(1, 0)), 20);
+    auto& controller = model->fetchedResultsController();
+    (void)model->refetch();  // forget what the tester read
+    EXPECT_EQ(controller.loadedBatchCount(), 0u);
     // Row 19 is the last of the first batch of 20, row 20 the first of the next.
-    controller.performFetch();  // forget what the tester read
-    (void)model->refetch();
-    EXPECT_EQ(controller.loadedBatchCount(), 0u) << "the tester read " << readByTester;
-    EXPECT_EQ(title(model->index(19, 0, model->index(0, 0))), "seventh 19");
-    EXPECT_EQ(controller.loadedBatchCount(), 1u);
-    EXPECT_EQ(title(model->index(0, 0, model->index(0, 0))), "seventh 0");
-    EXPECT_EQ(controller.loadedBatchCount(), 1u);
-    EXPECT_EQ(title(model->index(20, 0, model->index(0, 0))), "seventh 20");
-    EXPECT_EQ(controller.loadedBatchCount(), 2u);
-    EXPECT_EQ(title(model->index(19, 0, model->index(1, 0))), "sixth 19");
-    EXPECT_EQ(controller.loadedBatchCount(), 3u);
+    const std::tuple<int, int, const char*, std::size_t> reads[] = {{0, 19, "seventh 19", 1},
+                                                                    {0, 0, "seventh 0", 1},
+                                                                    {0, 20, "seventh 20", 2},
+                                                                    {1, 19, "sixth 19", 3}};
+    for (const auto& [section, row, expected, batches] : reads) {
+        EXPECT_EQ(title(at(*model, section, row)), expected);
+        EXPECT_EQ(controller.loadedBatchCount(), batches) << expected;
+    }
 }
 
-TEST_F(ArticleListModelTest, anEmptyStoreHasNoRows) {
+TEST_F(ArticleListModelTest, aSaveInsertsAndRemovesRowsAndDaysWithoutAReset) {
+    insert(6, 3, "sixth");
     auto model = open();
-    EXPECT_EQ(model->rowCount(), 0);
-    EXPECT_FALSE(model->hasChildren());
-}
-
-TEST_F(ArticleListModelTest, aSaveInsertsRowsAndDaysWithoutAResetAndRowsKeepTheirIdentity) {
-    insertAll(articlesOn(6, 3, "sixth"));
-    auto model = open();
-    const QPersistentModelIndex last = model->index(2, 0, model->index(0, 0));
-    ASSERT_EQ(title(last), "sixth 2");
+    const QPersistentModelIndex held = at(*model, 0, 0);
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
     QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
-
-    // A new day above, and a newer article on the same day.
-    insertAll({entry("new day", "https://a.example/n", march2021(7)),
-               entry("newer", "https://a.example/m", march2021(6, 21 * 60))});
-
-    EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(inserted.count(), 3);  // the day, its article, and the newer one
-    ASSERT_EQ(model->rowCount(), 2);
-    EXPECT_EQ(title(model->index(0, 0, model->index(0, 0))), "new day");
-    EXPECT_EQ(title(model->index(0, 0, model->index(1, 0))), "newer");
-    // The row a view held moved down a day and a row, and still is the same article.
-    ASSERT_TRUE(last.isValid());
-    EXPECT_EQ(last.parent().row(), 1);
-    EXPECT_EQ(last.row(), 3);
-    EXPECT_EQ(title(last), "sixth 2");
-}
-
-TEST_F(ArticleListModelTest, deletedArticlesLeaveAndAnEmptiedDayGoes) {
-    insertAll(articlesOn(7, 1, "seventh"));
-    insertAll(articlesOn(6, 2, "sixth"));
-    auto model = open();
     QSignalSpy removed(model.get(), &QAbstractItemModel::rowsRemoved);
-    auto stored = stores.articles().fetch(ArticlePredicate::all());
-    ASSERT_TRUE(stored && stored->size() == 3);
-    stores.articles().deleteObject((*stored)[0]);  // the only one of the 7th
-    stores.articles().deleteObject((*stored)[2]);
-    ASSERT_TRUE(stores.articles().save().has_value());
+    // A new day above, and a newer article on the same day.
+    stores.store({test::entry("new day", "https://a.example/n", march2021(7)),
+                  test::entry("newer", "https://a.example/m", march2021(6, 21 * 60))});
+    EXPECT_EQ(inserted.count(), 3);  // the day, its article, and the newer one
+    EXPECT_EQ(title(at(*model, 0, 0)), "new day");
+    EXPECT_EQ(title(at(*model, 1, 0)), "newer");
+    // The row a view held moved down a day and a row, and still is the same article.
+    EXPECT_EQ(std::pair(held.parent().row(), held.row()), std::pair(1, 1));
+    EXPECT_EQ(title(held), "sixth 0");
 
+    auto stored = stores.articles().fetch(ArticlePredicate::all()).value();
+    stores.articles().deleteObject(stored[0]);  // the only one of the 7th
+    stores.articles().deleteObject(stored[2]);
+    ASSERT_TRUE(stores.articles().save().has_value());
     EXPECT_EQ(removed.count(), 3);
     ASSERT_EQ(model->rowCount(), 1);
-    EXPECT_EQ(model->rowCount(model->index(0, 0)), 1);
-    EXPECT_EQ(title(model->index(0, 0, model->index(0, 0))), "sixth 0");
+    EXPECT_EQ(model->rowCount(model->index(0, 0)), 3);
+    EXPECT_EQ(title(at(*model, 0, 2)), "sixth 2");
+    EXPECT_EQ(resets.count(), 0);
 }
 
 TEST_F(ArticleListModelTest, theCleanUpsSilentDeletionIsShownAndNothingDeletedResetsNothing) {
-    insertAll(articlesOn(7, 2, "alpha"));
-    insertAll(
-        {entry("beta", "https://b.example/1", march2021(7), "https://b.example/feed", "Beta")});
+    insert(7, 2, "alpha");
+    stores.store({test::entry("b", "https://b.example/1", march2021(7), "https://b.example/f")});
     auto model = open();
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
     EXPECT_FALSE(model->refetchIfChanged());
     EXPECT_EQ(resets.count(), 0);
-
-    ASSERT_TRUE(deleteArticles("https://b.example/feed", stores.articles()).has_value());
+    ASSERT_TRUE(deleteArticles("https://b.example/f", stores.articles()).has_value());
     EXPECT_TRUE(model->refetchIfChanged());
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model->rowCount(model->index(0, 0)), 2);
-    EXPECT_EQ(model->fetchedObjectCount(), 2u);
 }
 
-TEST_F(ArticleListModelTest, theMarkerFollowsTheLastArticlesAndASelectionHidesItUntilAReload) {
-    insertAll(articlesOn(7, 2, "seventh"));
+TEST_F(ArticleListModelTest, theMarkerFollowsTheLastArticlesAndChoosingHidesItUntilAReload) {
+    insert(7, 2, "seventh");
     auto model = open();
-    const QModelIndex first = model->index(0, 0, model->index(0, 0));
-    const QModelIndex second = model->index(1, 0, model->index(0, 0));
-    EXPECT_FALSE(first.data(ArticleListModel::IsNewRole).toBool());
-
+    const auto marked = [&](int row) {
+        return at(*model, 0, row).data(ArticleListModel::IsNewRole).toBool();
+    };
     model->appendLastArticle("https://a.example/seventh/0");
-    EXPECT_TRUE(first.data(ArticleListModel::IsNewRole).toBool());
-    EXPECT_FALSE(second.data(ArticleListModel::IsNewRole).toBool());
-
-    model->hideNewMarker(first);
-    EXPECT_FALSE(first.data(ArticleListModel::IsNewRole).toBool());
+    EXPECT_TRUE(marked(0) && !marked(1));
+    model->hideNewMarker(at(*model, 0, 0));
+    EXPECT_FALSE(marked(0));
     model->reloadData();
-    EXPECT_TRUE(first.data(ArticleListModel::IsNewRole).toBool());
-
+    EXPECT_TRUE(marked(0));
     model->clearLastArticles();
-    EXPECT_FALSE(first.data(ArticleListModel::IsNewRole).toBool());
+    EXPECT_FALSE(marked(0));
 }
 
-TEST_F(ArticleListModelTest, anArticleWithoutLinkDayOrFeedNameFallsIntoPreviousWithItsDate) {
-    // Rows that someone else wrote: no link, no feed name, an empty day or none at all.
-    const auto foreign = [&](Date pubDate, std::optional<std::string> day, std::string title) {
+TEST_F(ArticleListModelTest, foreignRowsFallIntoPreviousWithTheirDateAndNoMarker) {
+    // Rows someone else wrote: no link, no feed name, an empty day or none at all.
+    for (auto [day, name] : {std::pair{5, std::optional<std::string>("")},
+                             {4, std::nullopt},
+                             {3, std::optional<std::string>("someday")}}) {
         BlogPost post;
-        post.pubDate = pubDate;
-        post.sectionDate = std::move(day);
-        post.title = std::move(title);
+        post.pubDate = march2021(day);
+        post.sectionDate = name;
         stores.articles().insert(post);
-    };
-    foreign(march2021(5), "", "empty day");
-    foreign(march2021(4), std::nullopt, "no day");
-    foreign(march2021(3), "someday", "odd");
+    }
     ASSERT_TRUE(stores.articles().save().has_value());
+    insert(7, 1, "upper", "Ñandú news");
     auto model = open();
     model->appendLastArticle("");
-
-    ASSERT_EQ(model->rowCount(), 2);
-    EXPECT_EQ(model->index(0, 0).data().toString(), "someday");
-    const QModelIndex previous = model->index(1, 0);
-    EXPECT_EQ(previous.data().toString(), "Previous...");
-    ASSERT_EQ(model->rowCount(previous), 2);
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(at(*model, 0, 0).data(ArticleListModel::WebRole).toString(), "ÑANDÚ NEWS");
+    EXPECT_FALSE(at(*model, 0, 0).data(ArticleListModel::DateTextRole).toString().contains("2021"));
+    EXPECT_EQ(model->index(2, 0).data().toString(), "Previous...");
     for (int row = 0; row < 2; ++row) {
-        const QModelIndex article = model->index(row, 0, previous);
+        const QModelIndex article = at(*model, 2, row);
         EXPECT_FALSE(article.data(ArticleListModel::IsNewRole).toBool());
         EXPECT_TRUE(article.data(ArticleListModel::WebRole).isNull());
-        EXPECT_TRUE(article.data(ArticleListModel::DateTextRole).toString().contains("2021"))
-            << article.data(ArticleListModel::DateTextRole).toString().toStdString();
+        EXPECT_TRUE(article.data(ArticleListModel::DateTextRole).toString().contains("2021"));
     }
-    EXPECT_FALSE(model->index(0, 0, model->index(0, 0))
-                     .data(ArticleListModel::DateTextRole)
-                     .toString()
-                     .contains("2021"));
-}
-
-TEST_F(ArticleListModelTest, theFeedNameIsUpperCased) {
-    insertAll({entry("one", "https://a.example/1", march2021(7), "https://a.example/feed",
-                     "Ñandú news")});
-    auto model = open();
-    EXPECT_EQ(model->index(0, 0, model->index(0, 0)).data(ArticleListModel::WebRole).toString(),
-              QString::fromUtf8("ÑANDÚ NEWS"));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// The article list against real refreshes of feeds served on the loopback interface: the
-// status it shows for each outcome, the alert when every feed failed, the information screen
-// when there is nothing to read, the marker on what the last refresh brought, and the removal
-// of a feed whose articles go past the store's change tracking.
+// The article list against refreshes of loopback feeds: each outcome's status, alert and
+// information screen, refresh triggers, the marker, subscription changes, and the rows.
 
+#include "flows/AddFeed.h"
 #include "flows/RemoveFeed.h"
 #include "platform/Sqlite.h"
 #include "reading/ArticleListModel.h"
@@ -12,12 +11,11 @@
 #include "ui/Storyboard.h"
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointingDevice>
-#include <QPushButton>
-#include <QSignalSpy>
+#include <QToolButton>
+#include <QTranslator>
 #include <QTreeView>
 
 namespace pressling::reading {
@@ -25,17 +23,15 @@ namespace {
 
 using test::waitUntil;
 
-// An RSS document named title with entries "<title> first" .. "<title> last", newest first,
-// all on one day.
+// An RSS document named title with entries "<title> first" .. "<title> last", newest first.
 std::string feedDocument(const std::string& title, int first, int last) {
     std::string items;
-    for (int i = last; i >= first; --i) {
+    for (int i = last; i >= first; --i)
         items += fmt::format(
             "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link>"
-            "<description>Entry {1}</description><pubDate>Tue, 03 Jun 2003 09:{2:02}:00 "
+            "<description>Entry</description><pubDate>Tue, 03 Jun 2003 09:{1:02}:00 "
             "GMT</pubDate></item>",
-            title, i, i % 60);
-    }
+            title, i);
     return fmt::format(
         R"(<?xml version="1.0"?><rss version="2.0"><channel><title>{}</title><description>About it</description>{}</channel></rss>)",
         title, items);
@@ -45,194 +41,209 @@ class MasterViewControllerTest : public ::testing::Test {
 protected:
     MasterViewControllerTest() {
         ui::Storyboard::registerSegue("showInfo", [this](QWidget*) { ++infoShown; });
+        if (english.load(":/i18n/pressling_en")) QCoreApplication::installTranslator(&english);
     }
-    ~MasterViewControllerTest() override { ui::Storyboard::registerSegue("showInfo", {}); }
-
-    void serveFeed(const std::string& path, const std::string& title, int first, int last) {
-        server.serve(path,
-                     test::Reply{200, feedDocument(title, first, last), "application/rss+xml"});
+    ~MasterViewControllerTest() override {
+        ui::Storyboard::registerSegue("showInfo", {});
+        QCoreApplication::removeTranslator(&english);
     }
-    void failFeed(const std::string& path) {
-        server.serve(path, test::Reply{404, "gone", "text/plain"});
+    // Serves the feed title at /title, with entries first..last or (first 0) a 404.
+    Web serveFeed(const std::string& title, int first, int last) {
+        server.serve("/" + title,
+                     first == 0 ? test::Reply{404, "gone", "text/plain"}
+                                : test::Reply{200, feedDocument(title, first, last), "text/xml"});
+        return Web{title, server.url("/" + title), std::nullopt};
     }
-
+    // A shown list whose first refresh has finished.
     std::unique_ptr<MasterViewController> openList() {
-        RefreshOptions options;
-        options.listStore = &stores.list();
-        auto list = std::make_unique<MasterViewController>(stores.articles(), options);
+        auto list = std::make_unique<MasterViewController>(
+            stores.articles(), RefreshOptions{.listStore = &stores.list()});
         list->resize(480, 700);
         list->show();
+        EXPECT_TRUE(finished(*list));
         return list;
     }
-    // Waits for the refreshes in flight to finish.
     static bool finished(MasterViewController& list) {
         return waitUntil([&] { return list.refreshesInFlight() == 0; });
     }
-    static QColor colorOf(const QLabel* label) {
-        return label->palette().color(QPalette::WindowText);
-    }
-    static QList<QMessageBox*> alerts(QWidget& widget) {
-        return widget.findChildren<QMessageBox*>();
+    static QModelIndex article(const ArticleListModel& model, int section, int row) {
+        return model.index(row, 0, model.index(section, 0));
     }
 
+    QTranslator english;
     test::ReaderStores stores;
     test::LoopbackServer server;
     int infoShown = 0;
 };
 
-TEST_F(MasterViewControllerTest, someFailedFeedsAreCountedInRedWithoutAnAlert) {
-    test::EnglishTexts english;
+struct Outcome {
+    const char* why;
+    int served, failing;
+    QString status;
+    QColor color;
+    int alerts, info;
+};
+
+class RefreshOutcomeTest : public MasterViewControllerTest,
+                           public ::testing::WithParamInterface<Outcome> {};
+
+TEST_P(RefreshOutcomeTest, showsTheStatusAlertAndInformationScreenOfTheOutcome) {
+    const Outcome& outcome = GetParam();
     std::vector<Web> webs;
-    for (int i = 0; i < 5; ++i) {
-        const std::string path = fmt::format("/feed{}", i);
-        if (i < 2) {
-            serveFeed(path, fmt::format("Feed{}", i), 1, 3);
-        } else {
-            failFeed(path);
-        }
-        webs.push_back(Web{fmt::format("Feed{}", i), server.url(path), std::nullopt});
-    }
+    for (int i = 0; i < outcome.served + outcome.failing; ++i)
+        webs.push_back(serveFeed(fmt::format("F{}", i), i < outcome.served ? 1 : 0, 3));
     stores.subscribe(webs);
     auto list = openList();
-    ASSERT_TRUE(finished(*list));
-
     EXPECT_TRUE(list->infoLabel()->text().startsWith("Updated at "));
-    EXPECT_EQ(list->detailInfoLabel()->text(), "3 feeds with errors");
-    EXPECT_EQ(colorOf(list->detailInfoLabel()), QColor(0xFF, 0x3B, 0x30));
-    EXPECT_TRUE(alerts(*list).isEmpty());
-    EXPECT_EQ(infoShown, 0);
-    EXPECT_EQ(list->model().fetchedObjectCount(), 6u);
+    EXPECT_EQ(list->detailInfoLabel()->text(), outcome.status);
+    EXPECT_EQ(list->detailInfoLabel()->palette().color(QPalette::WindowText), outcome.color);
+    const auto alerts = list->findChildren<QMessageBox*>();
+    ASSERT_EQ(alerts.size(), outcome.alerts);
+    for (QMessageBox* alert : alerts) EXPECT_EQ(alert->text(), "Error");
+    EXPECT_EQ(infoShown, outcome.info);
+    EXPECT_EQ(list->model().fetchedObjectCount(), std::size_t(3 * outcome.served));
 }
 
-TEST_F(MasterViewControllerTest, whenEveryFeedFailsTheAlertShowsOnceAndNoFailureIsLost) {
-    // Many feeds failing at once: a counter that lost one increment would miss "every feed".
-    std::vector<Web> webs;
-    for (int i = 0; i < 24; ++i) {
-        const std::string path = fmt::format("/down{}", i);
-        failFeed(path);
-        webs.push_back(Web{fmt::format("Down{:02}", i), server.url(path), std::nullopt});
-    }
-    stores.subscribe(webs);
+const QColor kRed(0xFF, 0x3B, 0x30), kGrey(0xAA, 0xAA, 0xAA);
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, RefreshOutcomeTest,
+    ::testing::Values(
+        Outcome{"someFailedAreCountedWithoutAlert", 2, 3, "3 feeds with errors", kRed, 0, 0},
+        // Failing at once: a counter that lost one increment would miss "every feed".
+        Outcome{"everyFeedFailedAlertsOnce", 0, 24, "No internet connection", kRed, 1, 0},
+        Outcome{"nothingToReadOpensTheInformation", 0, 0, "0 articles loaded", kGrey, 0, 1}),
+    [](const auto& info) { return std::string(info.param.why); });
+
+TEST_F(MasterViewControllerTest, eachTriggerStartsARefreshButAChosenFeedOpensNoInformation) {
     auto list = openList();
-    ASSERT_TRUE(finished(*list));
-
-    EXPECT_EQ(list->detailInfoLabel()->text(), "No internet connection");
-    EXPECT_EQ(colorOf(list->detailInfoLabel()), QColor(0xFF, 0x3B, 0x30));
-    const auto shown = alerts(*list);
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0]->text(), "Error");
-    EXPECT_EQ(shown[0]->informativeText(),
-              "Something was wrong while the sources were being loaded, check the Internet "
-              "connection and try again.");
-    ASSERT_EQ(shown[0]->buttons().size(), 1);
-    EXPECT_EQ(shown[0]->buttons()[0]->text(), "Okey");
-    EXPECT_EQ(infoShown, 0);
-}
-
-TEST_F(MasterViewControllerTest, withNothingToReadTheInformationScreenOpensUnlessAFeedIsChosen) {
-    auto list = openList();
-    ASSERT_TRUE(finished(*list));
-    EXPECT_EQ(infoShown, 1);
-    EXPECT_TRUE(alerts(*list).isEmpty());
-    EXPECT_TRUE(list->infoLabel()->text().startsWith("Updated at"));
-    EXPECT_EQ(list->detailInfoLabel()->text(), "0 articles loaded");
-
     list->setFilter("https://a.example/feed");
-    list->loadData();
-    ASSERT_TRUE(finished(*list));
-    EXPECT_EQ(infoShown, 1);
+    const auto post = [](std::string_view name) {
+        return [name] { NotificationCenter::defaultCenter().post(std::string(name)); };
+    };
+    QWidget* viewport = list->tableView()->viewport();
+    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
+    const std::pair<const char*, std::function<void()>> triggers[] = {
+        {"a finger pulling the list down from its top",
+         [&] {
+             QTest::touchEvent(viewport, touchScreen).press(0, QPoint(100, 10), viewport);
+             for (int y : {60, 160}) QTest::touchEvent(viewport, touchScreen).move(0, {100, y});
+             QTest::touchEvent(viewport, touchScreen).release(0, QPoint(100, 160), viewport);
+         }},
+        {"the refresh control", [&] { list->refreshControl()->click(); }},
+        {"back in the foreground", post(MasterViewController::kWillEnterForegroundNotification)},
+        {"a feed added", post(kWillUpdateWebNotification)},
+    };
+    for (const auto& [why, trigger] : triggers) {
+        QSignalSpy refreshed(list.get(), &MasterViewController::refreshFinished);
+        trigger();
+        EXPECT_TRUE(waitUntil([&] { return refreshed.count() == 1; })) << why;
+    }
+    EXPECT_EQ(infoShown, 1);  // the first refresh's, without a filter
 }
 
 TEST_F(MasterViewControllerTest, onlyWhatTheLatestRefreshBroughtIsMarked) {
-    serveFeed("/news", "News", 1, 3);
-    stores.subscribe({Web{"News", server.url("/news"), std::nullopt}});
+    stores.subscribe({serveFeed("News", 1, 1)});
     auto list = openList();
-    ASSERT_TRUE(finished(*list));
-    ArticleListModel& model = list->model();
     const auto marked = [&] {
         QStringList titles;
-        for (int s = 0; s < model.rowCount(); ++s) {
-            const QModelIndex section = model.index(s, 0);
-            for (int r = 0; r < model.rowCount(section); ++r) {
-                const QModelIndex row = model.index(r, 0, section);
-                if (row.data(ArticleListModel::IsNewRole).toBool()) {
-                    titles << row.data(ArticleListModel::TitleRole).toString();
-                }
-            }
+        for (int r = 0; r < list->model().rowCount(list->model().index(0, 0)); ++r) {
+            if (article(list->model(), 0, r).data(ArticleListModel::IsNewRole).toBool())
+                titles << article(list->model(), 0, r).data().toString();
         }
         return titles;
     };
-    EXPECT_EQ(marked(), (QStringList{"News 3", "News 2", "News 1"}));
-    EXPECT_EQ(list->detailInfoLabel()->text(), "3 articles loaded");
-
-    serveFeed("/news", "News", 1, 4);
-    list->loadData();
-    ASSERT_TRUE(finished(*list));
-    EXPECT_EQ(marked(), (QStringList{"News 4"}));
-
-    // A refresh that brings nothing leaves nothing marked.
-    list->loadData();
-    ASSERT_TRUE(finished(*list));
-    EXPECT_TRUE(marked().isEmpty());
+    for (const auto& [last, titles] : {std::pair{3, QStringList{"News 3", "News 2"}},
+                                       {4, {"News 4"}},
+                                       {4, {}}}) {  // the last brings nothing
+        serveFeed("News", 1, last);
+        list->loadData();
+        ASSERT_TRUE(finished(*list));
+        EXPECT_EQ(marked(), titles);
+    }
 }
 
-TEST_F(MasterViewControllerTest, aFingerPullingTheListDownFromItsTopRefreshes) {
+TEST_F(MasterViewControllerTest, anAddedFeedArrivesAndARemovedOneLeavesAtOnce) {
+    stores.subscribe({serveFeed("Alpha", 1, 2)});
     auto list = openList();
+    ASSERT_TRUE(addRSS(*Url::parse(serveFeed("Beta", 1, 3).url), stores.list()).has_value());
     ASSERT_TRUE(finished(*list));
-    QSignalSpy refreshed(list.get(), &MasterViewController::refreshFinished);
-    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
-    QWidget* viewport = list->tableView()->viewport();
-    QTest::touchEvent(viewport, touchScreen).press(0, QPoint(100, 10), viewport);
-    QTest::touchEvent(viewport, touchScreen).move(0, QPoint(100, 60), viewport);
-    QTest::touchEvent(viewport, touchScreen).move(0, QPoint(100, 160), viewport);
-    QTest::touchEvent(viewport, touchScreen).release(0, QPoint(100, 160), viewport);
-    EXPECT_TRUE(waitUntil([&] { return refreshed.count() == 1; }));
-}
-
-TEST_F(MasterViewControllerTest, choosingAnArticleHidesItsMarker) {
-    serveFeed("/news", "News", 1, 2);
-    stores.subscribe({Web{"News", server.url("/news"), std::nullopt}});
-    auto list = openList();
-    ASSERT_TRUE(finished(*list));
-    const QModelIndex first = list->model().index(0, 0, list->model().index(0, 0));
-    ASSERT_TRUE(first.data(ArticleListModel::IsNewRole).toBool());
-    list->showDetail(first);
-    EXPECT_FALSE(first.data(ArticleListModel::IsNewRole).toBool());
-}
-
-TEST_F(MasterViewControllerTest, removingAFeedTakesItsArticlesOffTheListAndRefreshes) {
-    serveFeed("/a", "Alpha", 1, 2);
-    serveFeed("/b", "Beta", 1, 3);
-    stores.subscribe({Web{"Alpha", server.url("/a"), std::nullopt},
-                      Web{"Beta", server.url("/b"), std::nullopt}});
-    auto list = openList();
-    ASSERT_TRUE(finished(*list));
-    ASSERT_EQ(list->model().fetchedObjectCount(), 5u);
-    const std::size_t requestsBefore = server.requestCount("/a");
-
-    // removeWeb deletes straight in the store and posts "willRemoveWeb".
+    EXPECT_EQ(list->model().fetchedObjectCount(), 5u);
+    const std::size_t requests = server.requestCount("/Alpha");
+    // removeWeb deletes straight in the store, past the model's change tracking.
     ASSERT_TRUE(removeWeb(1, stores.list(), stores.articles()).has_value());
-    EXPECT_EQ(list->model().fetchedObjectCount(), 2u);
     EXPECT_EQ(list->model().rowCount(list->model().index(0, 0)), 2);
     ASSERT_TRUE(finished(*list));
-    EXPECT_EQ(server.requestCount("/a"), requestsBefore + 1);
+    EXPECT_EQ(server.requestCount("/Alpha"), requests + 1);
     EXPECT_EQ(list->detailInfoLabel()->text(), "2 articles loaded");
 }
 
 // A refresh whose articles cannot be stored (a full disk) must not look like one that loaded.
 TEST_F(MasterViewControllerTest, articlesThatCannotBeSavedAreNotReportedAsLoaded) {
-    test::EnglishTexts english;
-    serveFeed("/feed", "Feed", 1, 3);
-    stores.subscribe({Web{"Feed", server.url("/feed"), std::nullopt}});
+    stores.subscribe({serveFeed("Feed", 1, 3)});
     {
         auto db = sqlite::Database::open(stores.articles().file());
         ASSERT_TRUE(db && db->execute("CREATE TRIGGER full BEFORE INSERT ON BlogPost "
                                       "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
     }
     auto list = openList();
-    ASSERT_TRUE(finished(*list));
     EXPECT_EQ(list->detailInfoLabel()->text(), "Articles could not be saved");
-    EXPECT_EQ(colorOf(list->detailInfoLabel()), QColor(0xFF, 0x3B, 0x30));
+    EXPECT_EQ(list->detailInfoLabel()->palette().color(QPalette::WindowText), kRed);
+}
+
+class ListRowsTest : public MasterViewControllerTest {
+protected:
+    ListRowsTest() {
+        stores.store({test::entry("b", "https://a.example/b", test::march2021(7, 600)),
+                      test::entry("a", "https://a.example/a", test::march2021(7, 500)),
+                      test::entry("c", "https://a.example/c", test::march2021(6))});
+        list = openList();
+        view = list->tableView();
+        list->model().appendLastArticle("https://a.example/b");
+        view->setFocus();
+    }
+    QPoint centreOf(const QModelIndex& index) const { return view->visualRect(index).center(); }
+    std::unique_ptr<MasterViewController> list;
+    QTreeView* view = nullptr;
+};
+
+TEST_F(ListRowsTest, dayHeadersAreLabelsThatNothingSelectsOrStopsOn) {
+    // Nothing highlighted at start, not even a current row's frame.
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
+    EXPECT_FALSE(view->currentIndex().isValid());
+    EXPECT_EQ(list->model().flags(list->model().index(1, 0)), Qt::NoItemFlags);
+    for (auto [key, section, row] : {std::tuple{Qt::Key_Down, 0, 0},
+                                     {Qt::Key_Down, 0, 1},
+                                     {Qt::Key_Down, 1, 0},
+                                     {Qt::Key_Up, 0, 1}}) {
+        QTest::keyClick(view, key);
+        EXPECT_EQ(view->selectionModel()->selectedIndexes(),
+                  QModelIndexList{article(list->model(), section, row)});
+    }
+}
+
+TEST_F(ListRowsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesItsMarker) {
+    const QModelIndex first = article(list->model(), 0, 0);
+    const auto click = [&] {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centreOf(first));
+    };
+    const std::pair<const char*, std::function<void()>> gestures[] = {
+        {"a click", click},
+        {"a double click, with its first click",
+         [&] {
+             click(), QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centreOf(first));
+         }},
+        {"Return on the current row", [&] { QTest::keyClick(view, Qt::Key_Return); }},
+        {"Enter on the current row", [&] { QTest::keyClick(view, Qt::Key_Enter); }},
+    };
+    ASSERT_TRUE(first.data(ArticleListModel::IsNewRole).toBool());
+    for (const auto& [why, gesture] : gestures) {
+        view->setCurrentIndex(first);
+        QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
+        gesture();
+        ASSERT_EQ(chosen.count(), 1) << why;
+        EXPECT_EQ(chosen[0][0].toModelIndex(), first) << why;
+    }
+    EXPECT_FALSE(first.data(ArticleListModel::IsNewRole).toBool());
 }
 
 }  // namespace

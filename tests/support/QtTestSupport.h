@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for the suites that run Qt screens: a printable QString, waiting on the event loop,
-// throwaway stores with subscriptions served by a loopback server, and English texts.
+// a main queue whose delays follow a manual clock, and throwaway stores.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -9,19 +9,15 @@
 #include "store/ArticleStore.h"
 #include "subscriptions/StoredWebs.h"
 #include "support/Fixtures.h"
+#include "ui/QtMainQueue.h"
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QString>
+#include <QSignalSpy>
 #include <QTest>
-#include <QTranslator>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <ostream>
-#include <string>
-#include <vector>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -40,6 +36,36 @@ inline bool waitUntil(const std::function<bool()>& done,
     return QTest::qWaitFor(done, int(guard.count()));
 }
 
+// The main queue while it lives: work without delay goes to the event loop as usual, delayed
+// work waits for advance() to bring the clock to it, so a test steps through time instead of
+// sleeping.
+class ManualClockQueue final : public MainQueue {
+public:
+    ManualClockQueue() : events_(ui::QtMainQueue::install()) { installMainQueue(*this); }
+    ~ManualClockQueue() override { ui::QtMainQueue::install(); }
+    void async(std::function<void()> work) override { events_.async(std::move(work)); }
+    void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work) override {
+        delayed_.emplace_back(now_ + delay, std::move(work));
+    }
+    bool isCurrent() const override { return events_.isCurrent(); }
+    // Moves the clock on by step and runs, in submission order, what has come due.
+    void advance(std::chrono::milliseconds step) {
+        now_ += step;
+        const auto due = [&](const auto& item) { return item.first <= now_; };
+        for (auto it = std::ranges::find_if(delayed_, due); it != delayed_.end();
+             it = std::ranges::find_if(delayed_, due)) {
+            auto work = std::move(it->second);
+            delayed_.erase(it);
+            work();
+        }
+    }
+
+private:
+    MainQueue& events_;
+    std::chrono::milliseconds now_{0};
+    std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> delayed_;
+};
+
 // The two stores a screen works on, in a fresh folder: the subscription list and the articles.
 class ReaderStores {
 public:
@@ -48,15 +74,12 @@ public:
         if (!opened) throw std::runtime_error(opened.error().message);
         articles_ = std::move(*opened);
     }
-
     KeyValueStore& list() { return list_; }
     ArticleStore& articles() { return *articles_; }
-    const std::filesystem::path& folder() const { return folder_.path(); }
-
     void subscribe(const std::vector<Web>& webs) { saveWebs(webs, list_); }
     void store(const std::vector<Article>& entries) {
-        auto saved = saveArticles(entries, *articles_);
-        if (!saved) throw std::runtime_error(saved.error().message);
+        if (auto saved = saveArticles(entries, *articles_); !saved)
+            throw std::runtime_error(saved.error().message);
     }
 
 private:
@@ -68,8 +91,7 @@ private:
 // "2021-03-07 12:00 UTC" plus days and minutes: the suites' calendar.
 inline Date march2021(int day, int minutes = 12 * 60) {
     using namespace std::chrono;
-    return time_point_cast<milliseconds>(sys_days(year(2021) / March / day) +
-                                         std::chrono::minutes(minutes));
+    return time_point_cast<milliseconds>(sys_days(year(2021) / March / day) + minutes * 1min);
 }
 
 // An entry of the feed blogLink named web, as the parser hands it over.
@@ -83,20 +105,5 @@ inline Article entry(const std::string& title, const std::string& link, Date pub
                    .link = *Url::parse(link),
                    .pubDate = pubDate};
 }
-
-// Installs the application's English translation for one scope.
-class EnglishTexts {
-public:
-    EnglishTexts() {
-        if (!translator_.load(":/i18n/pressling_en")) throw std::runtime_error("no English .qm");
-        QCoreApplication::installTranslator(&translator_);
-    }
-    ~EnglishTexts() { QCoreApplication::removeTranslator(&translator_); }
-    EnglishTexts(const EnglishTexts&) = delete;
-    EnglishTexts& operator=(const EnglishTexts&) = delete;
-
-private:
-    QTranslator translator_;
-};
 
 }  // namespace pressling::test
