@@ -1,0 +1,65 @@
+// A pattern without a zone reads the text in the device's zone: the right one from every
+// thread at once, and the new one as soon as TZ changes.
+
+#include "platform/DatePatternParser.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace pressling {
+namespace {
+
+using std::chrono::hours;
+
+// 2003-06-10 00:00 UTC, and the text that means midnight that day on the device.
+constexpr Date kMidnightUtc{std::chrono::sys_days{std::chrono::year{2003} / 6 / 10}};
+constexpr char kMidnight[] = "2003-06-10 00:00";
+
+// Sets TZ for one test and puts back what was there.
+class DatePatternParserZone : public testing::Test {
+  protected:
+    ~DatePatternParserZone() override {
+        if (saved_) ::setenv("TZ", saved_->c_str(), 1); else ::unsetenv("TZ");
+    }
+    static void setZone(const char* zone) { ::setenv("TZ", zone, 1); }
+
+  private:
+    std::optional<std::string> saved_ =
+        std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
+};
+
+TEST_F(DatePatternParserZone, EveryThreadReadsInTheDevicesZone) {
+    setZone("Asia/Tokyo");
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            DatePatternParser parser("yyyy-MM-dd HH:mm");
+            for (int i = 0; i < 50; ++i) {
+                if (parser.parse(kMidnight) != kMidnightUtc - hours(9)) ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(DatePatternParserZone, FollowsAChangeOfTz) {
+    DatePatternParser parser("yyyy-MM-dd HH:mm");
+    DatePatternParser zoned("yyyy-MM-dd HH:mm ZZ");
+    setZone("Asia/Tokyo");
+    EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc - hours(9));
+    setZone("America/New_York");
+    EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc + hours(4));
+    setZone("UTC");
+    EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc);
+    // A text that names its offset does not move with the device.
+    EXPECT_EQ(zoned.parse("2003-06-10 00:00 +0200"), kMidnightUtc - hours(2));
+}
+
+}  // namespace
+}  // namespace pressling
