@@ -21,13 +21,16 @@ constexpr char kMidnight[] = "2003-06-10 00:00";
 
 // Sets TZ for one test and puts back what was there.
 class DatePatternParserZone : public testing::Test {
-  protected:
+protected:
     ~DatePatternParserZone() override {
-        if (saved_) ::setenv("TZ", saved_->c_str(), 1); else ::unsetenv("TZ");
+        if (saved_)
+            ::setenv("TZ", saved_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
     }
     static void setZone(const char* zone) { ::setenv("TZ", zone, 1); }
 
-  private:
+private:
     std::optional<std::string> saved_ =
         std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
 };
