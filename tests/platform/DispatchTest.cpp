@@ -12,9 +12,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <map>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -99,7 +100,7 @@ TEST_F(Dispatch, DelayedItemsRunWhenDueAfterImmediateOnes) {
 
 TEST_F(Dispatch, ItemsFromManyThreadsEachRunOnceOnTheMainThreadInTheirOrder) {
     constexpr int kThreads = 8, kItems = 200;
-    std::map<int, std::vector<int>> seen;  // touched only on the main thread
+    std::vector<std::vector<int>> seen(kThreads);  // touched only on the main thread
     std::atomic<int> wrongThread = 0;
     int total = 0;
     std::vector<std::thread> threads;
@@ -121,8 +122,8 @@ TEST_F(Dispatch, ItemsFromManyThreadsEachRunOnceOnTheMainThreadInTheirOrder) {
     ASSERT_TRUE(allRan);
     EXPECT_EQ(wrongThread, 0);
     std::vector<int> expected(kItems);
-    for (int i = 0; i < kItems; ++i) expected[i] = i;
-    for (const auto& [thread, items] : seen) EXPECT_EQ(items, expected) << "thread " << thread;
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(seen, decltype(seen)(kThreads, expected));
     EXPECT_EQ(loop.processPending(), 0u) << "an item ran twice or was left behind";
 }
 
@@ -167,20 +168,18 @@ TEST(GlobalQueue, RunsItemsConcurrentlyAndSurvivesThrowingOnes) {
 
 TEST(GlobalQueue, WaitingForIdleCoversItemsThatSubmitMoreAndGivesUpOnABusyQueue) {
     std::atomic<int> finished = 0;
-    std::atomic<bool> release = false;
-    for (int i = 0; i < 6; ++i) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    for (int i = 0; i < 2; ++i) {  // fewer than the pool has threads: all of them run
         globalAsync([&] {
-            globalAsync([&] {
-                while (!release) std::this_thread::sleep_for(1ms);
-                ++finished;
-            });
+            globalAsync([&] { released.wait(), ++finished; });
             ++finished;
         });
     }
     EXPECT_FALSE(waitUntilGlobalQueueIdle(50ms));
-    release = true;
+    release.set_value();
     EXPECT_TRUE(waitUntilGlobalQueueIdle(kPatience));
-    EXPECT_EQ(finished, 12);
+    EXPECT_EQ(finished, 4);
 }
 
 TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeave) {
@@ -203,9 +202,7 @@ TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeave) {
     ASSERT_TRUE(loop.runUntil([&] { return !finishedWhenNotified.empty(); }, kPatience));
     EXPECT_EQ(finishedWhenNotified, std::vector<int>{kItems});
     // A later round of the same group must not fire the notification again.
-    group->enter();
-    group->leave();
-    loop.processPending();
+    group->enter(), group->leave(), loop.processPending();
     EXPECT_EQ(finishedWhenNotified.size(), 1u);
 
     bool ran = false;
@@ -217,9 +214,7 @@ TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeave) {
 
 TEST_F(Dispatch, GroupWaitTimesOutWhileWorkIsOutstanding) {
     auto group = std::make_shared<DispatchGroup>();
-    group->enter();
-    group->enter();
-    group->leave();
+    group->enter(), group->enter(), group->leave();
     EXPECT_FALSE(group->wait(20ms)) << "one of two items is still outstanding";
     globalAsync([group] { group->leave(); });
     EXPECT_TRUE(group->wait(kPatience));
@@ -230,14 +225,12 @@ TEST_F(Dispatch, UnmatchedLeaveIsRejected) {
 #ifdef NDEBUG
     // Release builds log it and keep the count at zero: had it gone to -1, the next enter would
     // bring it back to zero and fire notify while that work is still outstanding.
-    group.leave();
-    group.enter();
+    group.leave(), group.enter();
     bool ran = false;
     group.notify([&] { ran = true; });
     loop.processPending();
     EXPECT_FALSE(ran);
-    group.leave();
-    loop.processPending();
+    group.leave(), loop.processPending();
     EXPECT_TRUE(ran);
 #else
     GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -163,6 +163,8 @@ const DownloadCase kCases[] = {
     {"HttpsToAServerWithoutTls", {}, Kind::connectionFailed, kShort, overTls},
 };
 
+void PrintTo(const DownloadCase& c, std::ostream* out) { *out << c.name; }
+
 class Download : public testing::TestWithParam<DownloadCase> {
 protected:
     Servers servers;
