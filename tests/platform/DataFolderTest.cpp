@@ -7,44 +7,28 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace pressling {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Puts back the variables and clears the override when the test ends, so that no test sees
-// another's environment; HOME points into the test's own folder.
+// HOME points into the test's own folder; the variables and the override are put back when
+// the test ends.
 class DataFolderTest : public testing::Test {
 protected:
-    DataFolderTest() {
-        for (const char* name : {"PRESSLING_DATA_DIR", "XDG_DATA_HOME", "HOME"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
-        ::setenv("HOME", (root.path() / "home").c_str(), 1);
-    }
-    ~DataFolderTest() override {
-        setDataFolderOverride({});
-        for (const auto& [name, value] : saved_) {
-            value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-        }
-    }
+    DataFolderTest() { environment.set("HOME", (root.path() / "home").string()); }
+    ~DataFolderTest() override { setDataFolderOverride({}); }
     // nullptr unsets; "" and values starting with '.' are set as given; others name a folder
     // under root.
     void set(const char* name, const char* value) {
-        if (!value) return void(::unsetenv(name));
-        ::setenv(name, *value && *value != '.' ? (root.path() / value).c_str() : value, 1);
+        if (!value) return environment.set(name, std::nullopt);
+        environment.set(name, *value && *value != '.' ? (root.path() / value).string() : value);
     }
     test::TemporaryDirectory root;
-
-private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    test::ScopedEnvironment environment;
 };
 
 TEST_F(DataFolderTest, FirstSourceThatIsSetWins) {

@@ -3,10 +3,11 @@
 
 #include "platform/DatePatternParser.h"
 
+#include "support/Fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -19,28 +20,22 @@ using std::chrono::hours;
 constexpr Date kMidnightUtc{std::chrono::sys_days{std::chrono::year{2003} / 6 / 10}};
 constexpr char kMidnight[] = "2003-06-10 00:00";
 
-// Sets TZ for one test and puts back what was there.
 class DatePatternParserZone : public testing::Test {
 protected:
-    ~DatePatternParserZone() override {
-        if (saved_)
-            ::setenv("TZ", saved_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
+    void setZone(const char* zone) {
+        environment.set("TZ", zone ? std::optional<std::string>(zone) : std::nullopt);
     }
-    static void setZone(const char* zone) { ::setenv("TZ", zone, 1); }
-
-private:
-    std::optional<std::string> saved_ =
-        std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
+    test::ScopedEnvironment environment;
 };
 
 // Without TZ the zone comes from /etc/localtime, the path where detection is slow and shared.
 TEST_F(DatePatternParserZone, EveryThreadReadsAsTheMainThreadDoes) {
     for (const char* zone : {static_cast<const char*>(nullptr), "Asia/Tokyo"}) {
-        zone ? setZone(zone) : void(::unsetenv("TZ"));
+        setZone(zone);
         const auto expected = DatePatternParser("yyyy-MM-dd HH:mm").parse(kMidnight);
-        if (zone) EXPECT_EQ(expected, kMidnightUtc - hours(9));
+        if (zone) {
+            EXPECT_EQ(expected, kMidnightUtc - hours(9));
+        }
         std::atomic<int> wrong = 0;
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; ++t) {
