@@ -53,7 +53,8 @@ struct Cache {
 }  // namespace
 
 std::shared_ptr<const icu::TimeZone> hostTimeZone() {
-    static Cache cache;
+    // Never destroyed: a global-queue item may still read a date while the process exits.
+    static Cache& cache = *new Cache;
     ZoneSetting setting = currentSetting();
     std::lock_guard lock(cache.mutex);
     if (!cache.zone || setting != cache.setting) {

@@ -107,25 +107,15 @@ void LoopbackServer::serve(std::string path, Reply reply) {
 void LoopbackServer::serveSlowly(std::string path, SlowReply reply) {
     handle(std::move(path), [reply = std::move(reply)](const auto&, httplib::Response& response) {
         const std::size_t total = reply.pieces * reply.pieceBytes;
-        // Called again after each piece, with offset = the bytes sent so far; false ends the
-        // transfer (httplib closes a connection that stops short of its Content-Length).
-        auto sendNext = [reply, total](std::size_t offset, httplib::DataSink& sink) {
-            if (offset >= total) return false;
-            std::this_thread::sleep_for(reply.pause);
-            const std::string piece(std::min(reply.pieceBytes, total - offset), 'x');
-            return sink.write(piece.data(), piece.size());  // false once the client is gone
-        };
-        if (reply.declaredLength) {
-            return response.set_content_provider(
-                *reply.declaredLength, reply.contentType,
-                [sendNext](std::size_t offset, std::size_t, auto& sink) {
-                    return sendNext(offset, sink);
-                });
-        }
-        response.set_chunked_content_provider(
-            reply.contentType, [sendNext, total](std::size_t offset, httplib::DataSink& sink) {
-                if (offset < total) return sendNext(offset, sink);
-                return sink.done(), true;
+        // Called again after each piece, with offset = the bytes sent so far. Stopping short of
+        // the declared length makes httplib close the connection.
+        response.set_content_provider(
+            reply.declaredLength.value_or(total), reply.contentType,
+            [reply, total](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset >= total) return false;
+                std::this_thread::sleep_for(reply.pause);
+                const std::string piece(std::min(reply.pieceBytes, total - offset), 'x');
+                return sink.write(piece.data(), piece.size());  // false once the client is gone
             });
     });
 }

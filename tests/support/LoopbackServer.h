@@ -45,8 +45,8 @@ struct SlowReply {
     std::size_t pieces = 1;
     std::size_t pieceBytes = 1;
     std::chrono::milliseconds pause{100};
-    // Sent as Content-Length when set, whether or not the pieces add up to it (a length never
-    // reached is how a server cuts a transfer short). Unset, the body is chunked.
+    // The Content-Length sent, whether or not the pieces add up to it (a length never reached
+    // is how a server cuts a transfer short). Unset, the pieces' total.
     std::optional<std::size_t> declaredLength{};
     std::string contentType = "application/octet-stream";
 };
