@@ -1,9 +1,10 @@
 #include "platform/DatePatternParser.h"
 
+#include "platform/HostTimeZone.h"
+
 #include <unicode/locid.h>
 #include <unicode/parsepos.h>
 #include <unicode/smpdtfmt.h>
-#include <unicode/timezone.h>
 
 #include <cmath>
 #include <stdexcept>
@@ -30,17 +31,16 @@ bool hasZoneField(std::string_view pattern) {
 struct DatePatternParser::Impl {
     std::unique_ptr<icu::SimpleDateFormat> format;
     bool readsDeviceZone = false;
-    icu::UnicodeString zoneId;
+    std::shared_ptr<const icu::TimeZone> zone;
 
     // Points the formatter at the device's zone as it is now; true when that changed it.
     bool followDeviceZone() {
-        std::unique_ptr<icu::TimeZone> host(icu::TimeZone::detectHostTimeZone());
-        icu::UnicodeString id;
-        host->getID(id);
-        if (id == zoneId) return false;
-        zoneId = id;
-        format->adoptTimeZone(host.release());
-        return true;
+        auto host = hostTimeZone();
+        if (host == zone) return false;
+        const bool changed = !zone || *host != *zone;
+        zone = std::move(host);
+        if (changed) format->setTimeZone(*zone);
+        return changed;
     }
 
     std::optional<Date> read(const icu::UnicodeString& text) const {

@@ -10,227 +10,152 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
-#include <random>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 namespace pressling {
 namespace {
 
 using Kind = KeyValueStoreError::Kind;
+using Value = std::optional<std::string>;
 
-std::string fileBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
-}
-
-// Appends "<tag><i>\n" for i in [0, count) to key, one update each. The yield inside the change
-// widens the window between read and write, where a non-atomic update would lose entries.
-bool appendEntries(KeyValueStore& store, std::string_view key, char tag, int count) {
+// Appends the line "<tag><i>" for i in [0, count) to key, one update each. The yield inside
+// the change widens the window between read and write, where a non-atomic update loses lines.
+bool appendEntries(KeyValueStore& store, char tag, int count) {
     for (int i = 0; i < count; ++i) {
-        auto done = store.update(key, [&](const std::optional<std::string>& current) {
+        auto done = store.update("list", [&](const Value& current) {
             std::this_thread::yield();
-            return std::optional(current.value_or("") + tag + std::to_string(i) + "\n");
+            return Value(current.value_or("") + tag + std::to_string(i) + "\n");
         });
         if (!done || !*done) return false;
     }
     return true;
 }
-
-// Empty when every entry of each tag is there exactly once, in the order its writer appended
-// it; otherwise what went wrong first.
-std::string entryFault(const std::string& value, std::string_view tags, int count) {
-    std::istringstream lines(value);
-    std::map<char, int> next;
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || tags.find(line[0]) == std::string_view::npos) {
-            return "foreign line \"" + line + "\"";
-        }
-        const std::string expected = line[0] + std::to_string(next[line[0]]++);
-        if (line != expected) return "found " + line + " where " + expected + " belongs";
-    }
-    for (char tag : tags) {
-        if (next[tag] != count) {
-            return std::string("only ") + std::to_string(next[tag]) + " entries of " + tag;
-        }
-    }
-    return "";
+// The lines of the list, and the lines that the writers tags appended count each of.
+std::multiset<std::string> lines(KeyValueStore& store) {
+    std::istringstream in(store.dataForKey("list").value().value_or(""));
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+std::multiset<std::string> appended(std::string_view tags, int count) {
+    std::multiset<std::string> all;
+    for (char tag : tags)
+        for (int i = 0; i < count; ++i) all.insert(tag + std::to_string(i));
+    return all;
 }
 
-class KeyValueStoreTest : public ::testing::Test {
-  protected:
+class KeyValueStoreTest : public testing::Test {
+protected:
     test::TemporaryDirectory folder;
     std::filesystem::path file = folder.path() / "kvstore.sqlite";
+    KeyValueStore store{file};
 };
 
-TEST_F(KeyValueStoreTest, shouldReportAnAbsentKeyAsNoValue) {
-    KeyValueStore store(file);
-    auto value = store.dataForKey("storedRss");
-    ASSERT_TRUE(value.has_value()) << value.error().message;
-    EXPECT_FALSE(value->has_value());
-}
-
-TEST_F(KeyValueStoreTest, shouldReturnExactlyTheBytesSet) {
+TEST_F(KeyValueStoreTest, AnotherStoreOnTheFileReadsExactlyTheBytesSet) {
     const std::string binary("a\0b\xff\x80\n", 6);
-    std::string large(1 << 20, 'x');
-    large[12345] = '\0';
-    {
-        KeyValueStore store(file);
-        ASSERT_TRUE(store.setData(binary, "binary"));
-        ASSERT_TRUE(store.setData("", "empty"));
-        ASSERT_TRUE(store.setData("first", "replaced"));
-        ASSERT_TRUE(store.setData("second", "replaced"));
-        ASSERT_TRUE(store.setData(large, "large"));
-        EXPECT_TRUE(store.synchronize());
-    }
-    // A second store on the file sees what the first one committed.
-    KeyValueStore reopened(file);
-    EXPECT_EQ(reopened.dataForKey("binary").value(), binary);
-    // An empty value is a value, not an absent key.
-    EXPECT_EQ(reopened.dataForKey("empty").value(), std::optional<std::string>(""));
-    EXPECT_EQ(reopened.dataForKey("replaced").value(), "second");
-    EXPECT_EQ(reopened.dataForKey("large").value(), large);
-    EXPECT_EQ(reopened.dataForKey("absent").value(), std::nullopt);
+    const std::string large(1 << 20, 'x');
+    ASSERT_TRUE(store.setData(binary, "binary"));
+    ASSERT_TRUE(store.setData("", "empty"));
+    ASSERT_TRUE(store.setData("first", "replaced"));
+    ASSERT_TRUE(store.setData("second", "replaced"));
+    ASSERT_TRUE(store.setData(large, "large"));
+    KeyValueStore other(file);
+    EXPECT_EQ(other.dataForKey("binary").value(), binary);
+    EXPECT_EQ(other.dataForKey("empty").value(), Value("")) << "an empty value is a value";
+    EXPECT_EQ(other.dataForKey("replaced").value(), "second");
+    EXPECT_EQ(other.dataForKey("large").value(), large);
+    EXPECT_EQ(other.dataForKey("absent").value(), std::nullopt);
 }
 
-TEST_F(KeyValueStoreTest, shouldWriteOnlyWhenTheUpdateAsksForAChange) {
-    KeyValueStore store(file);
+TEST_F(KeyValueStoreTest, UpdateWritesOnlyWhenTheChangeAsksForOne) {
     ASSERT_TRUE(store.setData("kept", "key"));
-
-    std::optional<std::string> seen;
-    auto unchanged = store.update("key", [&](const std::optional<std::string>& current) {
-        seen = current;
-        return std::optional<std::string>();
-    });
-    ASSERT_TRUE(unchanged.has_value());
-    EXPECT_FALSE(*unchanged);
+    Value seen;
+    EXPECT_EQ(store.update("key", [&](const Value& current) { return seen = current, Value(); }),
+              false);
     EXPECT_EQ(seen, "kept");
     EXPECT_EQ(store.dataForKey("key").value(), "kept");
-
-    auto created = store.update("new", [](const std::optional<std::string>& current) {
-        EXPECT_FALSE(current.has_value());
-        return std::optional<std::string>("made");
-    });
-    ASSERT_TRUE(created.has_value());
-    EXPECT_TRUE(*created);
+    EXPECT_EQ(
+        store.update("new", [&](const Value& current) { return seen = current, Value("made"); }),
+        true);
+    EXPECT_EQ(seen, std::nullopt);
     EXPECT_EQ(store.dataForKey("new").value(), "made");
 }
 
-TEST_F(KeyValueStoreTest, shouldRollBackEveryWriteOfAFailedTransaction) {
-    KeyValueStore store(file);
+TEST_F(KeyValueStoreTest, AFailedTransactionWritesNothingAndACallFromInsideIsRefused) {
     ASSERT_TRUE(store.setData("before", "a"));
     auto done = store.transaction(
-        [](KeyValueStore::Transaction& transaction) -> std::expected<void, KeyValueStoreError> {
+        [&](KeyValueStore::Transaction& transaction) -> std::expected<void, KeyValueStoreError> {
             EXPECT_TRUE(transaction.setData("during", "a"));
             EXPECT_TRUE(transaction.setData("during", "b"));
-            // Reads inside the transaction see its own writes.
-            EXPECT_EQ(transaction.dataForKey("a").value(), "during");
+            EXPECT_EQ(transaction.dataForKey("a").value(), "during") << "reads see own writes";
+            // Calling the store itself would deadlock: it fails instead.
+            EXPECT_EQ(store.setData("nested", "c").error().kind, Kind::failed);
             return std::unexpected(KeyValueStoreError{Kind::aborted, "changed my mind"});
         });
-    ASSERT_FALSE(done.has_value());
     EXPECT_EQ(done.error().kind, Kind::aborted);
     EXPECT_EQ(done.error().message, "changed my mind");
+    const auto throwing =
+        [](KeyValueStore::Transaction& transaction) -> std::expected<void, KeyValueStoreError> {
+        EXPECT_TRUE(transaction.setData("thrown", "a"));
+        throw std::runtime_error("change failed");
+    };
+    EXPECT_THROW(store.transaction(throwing), std::runtime_error);
     EXPECT_EQ(store.dataForKey("a").value(), "before");
     EXPECT_EQ(store.dataForKey("b").value(), std::nullopt);
-
-    EXPECT_THROW(store.update("a",
-                              [](const std::optional<std::string>&) -> std::optional<std::string> {
-                                  throw std::runtime_error("change failed");
-                              }),
-                 std::runtime_error);
-    EXPECT_EQ(store.dataForKey("a").value(), "before");
-    // The store is usable again after the exception.
+    EXPECT_EQ(store.dataForKey("c").value(), std::nullopt);
+    // Usable after the exception, and what it writes is committed for other connections.
     EXPECT_TRUE(store.setData("after", "a"));
+    EXPECT_EQ(KeyValueStore(file).dataForKey("a").value(), "after");
 }
 
-TEST_F(KeyValueStoreTest, shouldRefuseACallFromInsideItsOwnUpdateInsteadOfDeadlocking) {
-    KeyValueStore store(file);
-    std::optional<Kind> inner;
-    auto done = store.update("key", [&](const std::optional<std::string>&) {
-        auto nested = store.setData("nested", "other");
-        if (!nested) inner = nested.error().kind;
-        return std::optional<std::string>("outer");
-    });
-    ASSERT_TRUE(done.has_value()) << done.error().message;
-    EXPECT_EQ(inner, Kind::failed);
-    EXPECT_EQ(store.dataForKey("other").value(), std::nullopt);
-    EXPECT_EQ(store.dataForKey("key").value(), "outer");
-}
-
-TEST_F(KeyValueStoreTest, shouldLoseNoUpdateFromThreadsSharingOneStore) {
-    KeyValueStore store(file);
-    bool firstOk = false;
-    bool secondOk = false;
-    std::thread first([&] { firstOk = appendEntries(store, "list", 'A', 200); });
-    std::thread second([&] { secondOk = appendEntries(store, "list", 'B', 200); });
+TEST_F(KeyValueStoreTest, LosesNoUpdateFromThreadsOrProcessesSharingTheFile) {
+    bool firstOk = false, secondOk = false;
+    std::thread first([&] { firstOk = appendEntries(store, 'A', 200); });
+    std::thread second([&] { secondOk = appendEntries(store, 'B', 200); });
     first.join();
     second.join();
-    EXPECT_TRUE(firstOk);
-    EXPECT_TRUE(secondOk);
-    EXPECT_EQ(entryFault(store.dataForKey("list").value().value_or(""), "AB", 200), "");
-}
+    EXPECT_TRUE(firstOk && secondOk);
+    EXPECT_EQ(lines(store), appended("AB", 200));
 
-// The share helper and the application are separate processes writing the same key. Each
-// process opens its own connection after the fork, as real processes do.
-TEST_F(KeyValueStoreTest, shouldLoseNoUpdateFromTwoProcesses) {
-    KeyValueStore store(file);
-    ASSERT_TRUE(store.synchronize());  // opened (and the table made) before the child starts
+    // The share helper and the application are separate processes writing the same key; the
+    // child opens its own store after the fork, as a real process does.
     const auto outcome = test::runInTwoProcesses(
         [&] {
             KeyValueStore own(file);
-            return appendEntries(own, "list", 'C', 200);
+            return appendEntries(own, 'C', 200);
         },
-        [&] { return appendEntries(store, "list", 'P', 200); });
+        [&] { return appendEntries(store, 'P', 200); });
     ASSERT_EQ(outcome.problem, "");
-    EXPECT_TRUE(outcome.parentSucceeded);
-    EXPECT_TRUE(outcome.childSucceeded) << "the child's updates failed";
-    EXPECT_EQ(entryFault(store.dataForKey("list").value().value_or(""), "CP", 200), "");
+    EXPECT_TRUE(outcome.parentSucceeded && outcome.childSucceeded);
+    EXPECT_EQ(lines(store), appended("ABCP", 200));
 }
 
-TEST_F(KeyValueStoreTest, shouldReportACorruptFileByNameAndLeaveItAlone) {
-    std::mt19937 random(20240601);
-    std::string garbage(8192, '\0');
-    for (char& c : garbage) c = char(random());
+TEST_F(KeyValueStoreTest, ReportsAnUnusableFileByNameAndLeavesItAlone) {
+    const std::string garbage(8192, '\x5A');
     folder.write("kvstore.sqlite", garbage);
-
-    KeyValueStore store(file);
     auto read = store.dataForKey("storedRss");
-    ASSERT_FALSE(read.has_value());
+    ASSERT_FALSE(read);
     EXPECT_EQ(read.error().kind, Kind::unavailable);
     EXPECT_NE(read.error().message.find(file.string()), std::string::npos) << read.error().message;
-    EXPECT_NE(read.error().message.find("not a database"), std::string::npos)
-        << read.error().message;
-
-    auto written = store.setData("[]", "storedRss");
-    ASSERT_FALSE(written.has_value());
-    EXPECT_EQ(written.error().kind, Kind::unavailable);
-    auto updated = store.update("storedRss", [](const std::optional<std::string>&) {
-        return std::optional<std::string>("[]");
-    });
-    EXPECT_FALSE(updated.has_value());
+    EXPECT_NE(read.error().message.find("not a database"), std::string::npos);
+    EXPECT_EQ(store.setData("[]", "storedRss").error().kind, Kind::unavailable);
+    EXPECT_EQ(store.update("storedRss", [](const Value&) { return Value("[]"); }).error().kind,
+              Kind::unavailable);
     EXPECT_FALSE(store.synchronize());
-    EXPECT_EQ(fileBytes(file), garbage);
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == garbage) << "file changed";
 
     // Once the file is dealt with, the same store works without a restart.
     std::filesystem::rename(file, folder.path() / "kvstore.sqlite.bad");
     EXPECT_TRUE(store.setData("[]", "storedRss"));
     EXPECT_EQ(store.dataForKey("storedRss").value(), "[]");
-}
 
-TEST_F(KeyValueStoreTest, shouldReportAMissingFolderByName) {
-    const auto missing = folder.path() / "no-such-folder" / "kvstore.sqlite";
-    KeyValueStore store(missing);
-    auto written = store.setData("x", "key");
-    ASSERT_FALSE(written.has_value());
+    KeyValueStore homeless(folder.path() / "no-such-folder" / "kvstore.sqlite");
+    const auto written = homeless.setData("x", "key");
     EXPECT_EQ(written.error().kind, Kind::unavailable);
-    EXPECT_NE(written.error().message.find(missing.string()), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+    EXPECT_NE(written.error().message.find("no-such-folder"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "no-such-folder"));
 }
 
 }  // namespace

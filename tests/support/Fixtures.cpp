@@ -2,30 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace pressling::test {
+namespace {
+
+void setVariable(const std::string& name, const std::optional<std::string>& value) {
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+}
+
+}  // namespace
 
 std::filesystem::path fixturePath(std::string_view layer, std::string_view name) {
     return std::filesystem::path(PRESSLING_TEST_DATA_DIR) / layer / "data" / name;
 }
 
 std::string readFixture(std::string_view layer, std::string_view name) {
-    const auto path = fixturePath(layer, name);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "missing fixture " << path;
-        return {};
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
+    std::ifstream in(fixturePath(layer, name), std::ios::binary);
+    if (!in) ADD_FAILURE() << "missing fixture " << fixturePath(layer, name);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pressling-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pressling-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder under " + pattern);
     }
@@ -40,9 +43,20 @@ TemporaryDirectory::~TemporaryDirectory() {
 std::filesystem::path TemporaryDirectory::write(std::string_view name,
                                                 std::string_view content) const {
     const auto file = path_ / name;
-    std::ofstream out(file, std::ios::binary);
-    out.write(content.data(), std::streamsize(content.size()));
+    std::ofstream(file, std::ios::binary).write(content.data(), std::streamsize(content.size()));
     return file;
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) setVariable(it->first, it->second);
+}
+
+void ScopedEnvironment::set(const std::string& name, const std::optional<std::string>& value) {
+    if (std::ranges::find(saved_, name, &decltype(saved_)::value_type::first) == saved_.end()) {
+        const char* before = std::getenv(name.c_str());
+        saved_.emplace_back(name, before ? std::optional<std::string>(before) : std::nullopt);
+    }
+    setVariable(name, value);
 }
 
 }  // namespace pressling::test

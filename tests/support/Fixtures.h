@@ -1,12 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace pressling::test {
 
-// The bytes of tests/<layer>/data/<name>. Fails the current test if the file is missing.
+// The bytes of tests/<layer>/data/<name>; fails the current test if the file is missing.
 std::string readFixture(std::string_view layer, std::string_view name);
 std::filesystem::path fixturePath(std::string_view layer, std::string_view name);
 
@@ -25,6 +28,22 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Environment variables set (or, given nullopt, unset) for as long as the object lives; the
+// destructor puts back what each was before. Like setenv itself, only while no other thread
+// reads the environment.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+    void set(const std::string& name, const std::optional<std::string>& value);
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 }  // namespace pressling::test

@@ -8,83 +8,69 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <memory>
 #include <stdexcept>
 #include <system_error>
-#include <tuple>
-#include <utility>
 
 namespace pressling::test {
 namespace {
 
-constexpr char kLoopbackAddress[] = "127.0.0.1";
 // Small enough that a chunked reply of a few hundred KiB really arrives in many pieces.
 constexpr std::size_t kChunkSize = 16 * 1024;
 
 std::string loopbackUrl(int port, std::string_view path) {
-    return "http://" + std::string(kLoopbackAddress) + ":" + std::to_string(port) +
-           std::string(path);
+    return "http://127.0.0.1:" + std::to_string(port) + std::string(path);
 }
 
-[[noreturn]] void throwSocketError(const char* what) {
-    throw std::system_error(errno, std::generic_category(), what);
+// Closes fd, if open, and throws what failed with errno's reason.
+[[noreturn]] void fail(int fd, const char* what) {
+    const int saved = errno;
+    if (fd >= 0) ::close(fd);
+    throw std::system_error(saved, std::generic_category(), what);
 }
 
-// A TCP socket bound to 127.0.0.1 on a port the system picks; returns the socket and its port.
+// A TCP socket bound to 127.0.0.1 on a port the system picks, and that port.
 std::pair<int, int> bindLoopbackSocket() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throwSocketError("socket");
+    if (fd < 0) fail(fd, "socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        throwSocketError("bind 127.0.0.1");
+        fail(fd, "bind 127.0.0.1");
     }
     return {fd, ntohs(address.sin_port)};
 }
 
 // The types cpp-httplib 0.11 compresses by itself when the client accepts br or gzip.
-bool httplibCompresses(std::string_view contentType) {
-    return (contentType.starts_with("text/") && contentType != "text/event-stream") ||
-           contentType == "image/svg+xml" || contentType == "application/javascript" ||
-           contentType == "application/json" || contentType == "application/xml" ||
-           contentType == "application/xhtml+xml";
+bool httplibCompresses(std::string_view type) {
+    return (type.starts_with("text/") && type != "text/event-stream") || type == "image/svg+xml" ||
+           type == "application/javascript" || type == "application/json" ||
+           type == "application/xml" || type == "application/xhtml+xml";
 }
 
 }  // namespace
 
 std::string RecordedRequest::header(const std::string& name) const {
-    const auto found = headers.find(name);  // httplib::Headers compares names case-insensitively
+    const auto found = headers.find(name);  // httplib::Headers ignores the letter case of names
     return found == headers.end() ? std::string() : found->second;
 }
 
 LoopbackServer::LoopbackServer() {
-    // A keep-alive connection the client left open holds a worker until this time-out, and
-    // stop() waits for every worker.
+    // A keep-alive connection left open holds a worker this long, and stop() waits for workers.
     server_.set_keep_alive_timeout(1);
-    // Routing everything through one handler lets an unplanned request of any method fail the
-    // test, instead of httplib answering it quietly.
-    server_.set_pre_routing_handler(
-        [this](const httplib::Request& request, httplib::Response& response) {
-            dispatch(request, response);
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    port_ = server_.bind_to_any_port(kLoopbackAddress);
-    if (port_ <= 0) throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
-    thread_ = std::thread([this] {
-        server_.listen_after_bind();
-        listenReturned_ = true;
+    // One handler for everything, so that an unplanned request of any method fails the test
+    // instead of being answered quietly.
+    server_.set_pre_routing_handler([this](const auto& request, auto& response) {
+        dispatch(request, response);
+        return httplib::Server::HandlerResponse::Handled;
     });
-    // Connections already queue on the bound socket. The wait is for stop(): it does nothing
-    // until listen_after_bind() has marked the server running, so a test that ended at once
-    // would leave the destructor joining a server nobody can stop.
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(), listenReturned_ = true; });
+    // Connections already queue on the bound socket, but stop() does nothing until the server
+    // runs: a test that ended at once would leave the destructor joining a server nobody stops.
     while (!server_.is_running() && !listenReturned_) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -106,65 +92,42 @@ void LoopbackServer::serve(std::string path, Reply reply) {
         ADD_FAILURE() << "Reply for " << path << " carries a Content-Encoding, so its type must "
                       << "not be one httplib compresses: " << reply.contentType;
     }
-    handle(std::move(path), [reply = std::move(reply)](const httplib::Request&,
-                                                       httplib::Response& response) {
+    handle(std::move(path), [reply = std::move(reply)](const auto&, httplib::Response& response) {
         response.status = reply.status;
         for (const auto& [name, value] : reply.headers) response.set_header(name, value);
-        if (!reply.chunked) {
-            response.set_content(reply.body, reply.contentType);
-            return;
-        }
+        if (!reply.chunked) return response.set_content(reply.body, reply.contentType);
         response.set_chunked_content_provider(
             reply.contentType, [body = reply.body](std::size_t offset, httplib::DataSink& sink) {
-                if (offset >= body.size()) {
-                    sink.done();
-                    return true;
-                }
+                if (offset >= body.size()) return sink.done(), true;
                 return sink.write(body.data() + offset, std::min(kChunkSize, body.size() - offset));
             });
     });
 }
 
 void LoopbackServer::serveSlowly(std::string path, SlowReply reply) {
-    handle(std::move(path), [reply = std::move(reply)](const httplib::Request&,
-                                                       httplib::Response& response) {
+    handle(std::move(path), [reply = std::move(reply)](const auto&, httplib::Response& response) {
         const std::size_t total = reply.pieces * reply.pieceBytes;
-        // Called again after each piece, with offset = bytes sent so far.
-        auto sendNextPiece = [reply, total](std::size_t offset, httplib::DataSink& sink) {
-            if (offset >= total) return false;
-            std::this_thread::sleep_for(reply.pause);
-            const std::string piece(std::min(reply.pieceBytes, total - offset), 'x');
-            return sink.write(piece.data(), piece.size());  // false once the client is gone
-        };
-        if (reply.declaredLength) {
-            // Stopping short of the declared length makes httplib close the connection.
-            response.set_content_provider(
-                *reply.declaredLength, reply.contentType,
-                [sendNextPiece](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                    return sendNextPiece(offset, sink);
-                });
-            return;
-        }
-        response.set_chunked_content_provider(
-            reply.contentType, [sendNextPiece, total](std::size_t offset, httplib::DataSink& sink) {
-                if (offset < total) return sendNextPiece(offset, sink);
-                sink.done();
-                return true;
+        // Called again after each piece, with offset = the bytes sent so far. Stopping short of
+        // the declared length makes httplib close the connection.
+        response.set_content_provider(
+            reply.declaredLength.value_or(total), reply.contentType,
+            [reply, total](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset >= total) return false;
+                std::this_thread::sleep_for(reply.pause);
+                const std::string piece(std::min(reply.pieceBytes, total - offset), 'x');
+                return sink.write(piece.data(), piece.size());  // false once the client is gone
             });
     });
 }
 
 void LoopbackServer::redirect(std::string path, std::string location, int status) {
-    handle(std::move(path), [location = std::move(location), status](const httplib::Request&,
-                                                                     httplib::Response& response) {
+    handle(std::move(path), [location = std::move(location), status](const auto&, auto& response) {
         response.status = status;
         response.set_header("Location", location);
     });
 }
 
-std::string LoopbackServer::url(std::string_view path) const {
-    return loopbackUrl(port_, path);
-}
+std::string LoopbackServer::url(std::string_view path) const { return loopbackUrl(port_, path); }
 
 std::vector<RecordedRequest> LoopbackServer::requests() const {
     std::lock_guard lock(mutex_);
@@ -173,8 +136,7 @@ std::vector<RecordedRequest> LoopbackServer::requests() const {
 
 std::size_t LoopbackServer::requestCount(std::string_view path) const {
     std::lock_guard lock(mutex_);
-    return std::count_if(requests_.begin(), requests_.end(),
-                         [path](const RecordedRequest& request) { return request.path == path; });
+    return std::ranges::count(requests_, path, &RecordedRequest::path);
 }
 
 void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response& response) {
@@ -187,12 +149,9 @@ void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response
             handler = found->second;
         }
     }
-    // Called outside the lock: a slow handler must not stall the other workers or the test.
-    if (handler) {
-        handler(request, response);
-        return;
-    }
-    // GoogleTest attributes a failure from this worker thread to the test that is running.
+    // Outside the lock: a slow handler must not stall the other workers or the test.
+    if (handler) return handler(request, response);
+    // GoogleTest gives a failure on this worker thread to the test that is running.
     ADD_FAILURE() << "LoopbackServer received an unplanned request: " << request.method << ' '
                   << request.target;
     response.status = 404;
@@ -201,21 +160,12 @@ void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response
 
 SilentServer::SilentServer() {
     std::tie(socket_, port_) = bindLoopbackSocket();
-    if (::listen(socket_, SOMAXCONN) != 0) {
-        const int saved = errno;
-        ::close(socket_);
-        errno = saved;
-        throwSocketError("listen 127.0.0.1");
-    }
+    if (::listen(socket_, SOMAXCONN) != 0) fail(socket_, "listen 127.0.0.1");
 }
 
-SilentServer::~SilentServer() {
-    ::close(socket_);
-}
+SilentServer::~SilentServer() { ::close(socket_); }
 
-std::string SilentServer::url(std::string_view path) const {
-    return loopbackUrl(port_, path);
-}
+std::string SilentServer::url(std::string_view path) const { return loopbackUrl(port_, path); }
 
 int closedPort() {
     const auto [fd, port] = bindLoopbackSocket();
@@ -224,16 +174,15 @@ int closedPort() {
 }
 
 std::string gzip(std::string_view data) {
-    // httplib's own compressor: it is built with zlib, and using it spares the tests their own
-    // zlib dependency.
+    // httplib's own compressor, built with zlib: it spares the tests a zlib dependency.
     httplib::detail::gzip_compressor compressor;
     std::string compressed;
-    const bool ok = compressor.compress(data.data(), data.size(), /*last=*/true,
-                                        [&compressed](const char* bytes, std::size_t length) {
-                                            compressed.append(bytes, length);
-                                            return true;
-                                        });
-    if (!ok) throw std::runtime_error("gzip: compression failed");
+    const auto append = [&compressed](const char* bytes, std::size_t length) {
+        return compressed.append(bytes, length), true;
+    };
+    if (!compressor.compress(data.data(), data.size(), /*last=*/true, append)) {
+        throw std::runtime_error("gzip: compression failed");
+    }
     return compressed;
 }
 

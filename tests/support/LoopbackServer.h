@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstddef>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -26,9 +25,7 @@ struct RecordedRequest {
     std::string target;  // path and query, as on the request line
     httplib::Headers headers;
     std::string body;
-
-    // The first value of the header called name (compared case-insensitively), or "" when the
-    // request had no such header.
+    // The first value of the header called name (any letter case); "" when there is none.
     std::string header(const std::string& name) const;
 };
 
@@ -37,42 +34,38 @@ struct Reply {
     int status = 200;
     std::string body;
     std::string contentType = "application/octet-stream";
-    httplib::Headers headers{};  // sent in addition to Content-Type and the length
-    // Streams the body with Transfer-Encoding: chunked and no Content-Length, so the client
-    // cannot know the size before the bytes arrive.
+    httplib::Headers headers{};  // sent besides Content-Type and the length
+    // Transfer-Encoding: chunked and no Content-Length: the size is unknown until the end.
     bool chunked = false;
 };
 
-// A body sent a piece at a time, with a pause before each piece: for time-outs, and for limits
-// that must act before the whole body has arrived. Each piece is pieceBytes of 'x'.
+// A body of pieces of pieceBytes 'x' each, with a pause before each: for time-outs, and for
+// limits that must act before the whole body has arrived.
 struct SlowReply {
     std::size_t pieces = 1;
     std::size_t pieceBytes = 1;
     std::chrono::milliseconds pause{100};
-    // Sent as Content-Length when set, whether or not the pieces add up to it: a length the
-    // body never reaches is how a server cuts a transfer short. Unset, the body is chunked.
+    // The Content-Length sent, whether or not the pieces add up to it (a length never reached
+    // is how a server cuts a transfer short). Unset, the pieces' total.
     std::optional<std::size_t> declaredLength{};
     std::string contentType = "application/octet-stream";
 };
 
-// An HTTP/1.1 server on 127.0.0.1, on a port the system picks. It accepts connections from the
-// end of the constructor and is stopped, with its threads joined, by the destructor.
+// An HTTP/1.1 server on 127.0.0.1, on a port the system picks, accepting connections from the
+// end of the constructor until the destructor, which stops it and joins its threads.
 //
-// It answers only what the test planned with handle(), serve(), serveSlowly() or redirect(),
-// matching the path exactly (query ignored, any method). Any other request fails the running
-// test (ADD_FAILURE) and is answered 404: a client that asks for something unexpected is a
-// fault, not noise.
-// Every request is recorded, planned or not, so a test can check what the client sent.
+// It answers only what the test planned, matching the path exactly (query ignored, any
+// method); any other request fails the running test (ADD_FAILURE) and gets a 404. Every request
+// is recorded, planned or not.
 //
-// cpp-httplib compresses on its own (br or gzip, whichever the client accepts) a body whose
-// Content-Type is text/*, application/xml or application/json; the client still sees the same
-// document, but not the same bytes on the wire. A Reply that carries its own Content-Encoding
-// must use another type (application/rss+xml, say), or serve() fails the test.
+// httplib compresses by itself (br or gzip, as the client accepts) a body whose type is text/*,
+// application/xml or application/json: the client sees the same document, not the same bytes.
+// A Reply with its own Content-Encoding must use another type, or serve() fails the test.
 //
-// Handlers run on the server's worker threads, possibly several at once; they must not block
-// for ever, or the destructor waits for them. Planning and inspecting are safe from any thread.
+// Handlers run on the server's worker threads, possibly at once, and must not block for ever.
+// Planning and inspecting are safe from any thread.
 class LoopbackServer {
-  public:
+public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     // Throws std::runtime_error when no port can be bound.
@@ -81,63 +74,55 @@ class LoopbackServer {
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    // Answers every request for path with handler, replacing any earlier plan for path.
+    // Each answers every request for path, replacing an earlier plan for it. serveSlowly's
+    // worker stops at the first piece the client no longer takes; redirect sends location as
+    // given (a path here, another URL, or something no client should follow).
     void handle(std::string path, Handler handler);
-    // Answers every request for path with reply.
     void serve(std::string path, Reply reply);
-    // Answers every request for path with reply. The worker sending it stops at the first piece
-    // the client no longer takes, so a client that gave up does not hold up the destructor.
     void serveSlowly(std::string path, SlowReply reply);
-    // Answers every request for path with status and "Location: location", sent as given (a
-    // path on this server, another server's URL or something no client should follow).
     void redirect(std::string path, std::string location, int status = 302);
 
     int port() const { return port_; }
     // "http://127.0.0.1:<port>" followed by path, which should start with '/'.
     std::string url(std::string_view path) const;
-
-    // Every request received so far, oldest first.
+    // Every request received so far, oldest first; how many of them were for path.
     std::vector<RecordedRequest> requests() const;
-    // How many requests for path (query ignored) were received so far.
     std::size_t requestCount(std::string_view path) const;
 
-  private:
+private:
     void dispatch(const httplib::Request& request, httplib::Response& response);
 
     httplib::Server server_;
     int port_ = -1;
     std::atomic<bool> listenReturned_ = false;
     std::thread thread_;
-
     mutable std::mutex mutex_;
     std::map<std::string, Handler, std::less<>> handlers_;
     std::vector<RecordedRequest> requests_;
 };
 
-// A TCP listener on 127.0.0.1 that lets clients connect and then never says a word. The kernel
-// completes each handshake and queues the connection; nobody ever reads or writes it. For
-// time-out tests: a client must give up on its own. The destructor closes the listener, which
-// resets the queued connections; there is no thread to wait for.
+// A listener on 127.0.0.1 that lets clients connect and never says a word: the kernel queues
+// each connection and nobody reads it, so a client must give up on its own. The destructor
+// closes the listener, resetting the queued connections. Throws std::system_error when no
+// socket can be bound.
 class SilentServer {
-  public:
-    // Throws std::system_error when no socket can be bound.
+public:
     SilentServer();
     ~SilentServer();
     SilentServer(const SilentServer&) = delete;
     SilentServer& operator=(const SilentServer&) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>" followed by path.
     std::string url(std::string_view path) const;
 
-  private:
+private:
     int socket_ = -1;
     int port_ = -1;
 };
 
-// A port on 127.0.0.1 that nothing listens on, so connecting to it is refused at once. The port
-// is bound, read and released; another process could claim it in between, which on a test
-// machine does not happen in practice. Throws std::system_error when no socket can be bound.
+// A port on 127.0.0.1 that nothing listens on, so a connection is refused at once (bound, read
+// and released: another process could take it in between, which on a test machine does not
+// happen in practice). Throws std::system_error when no socket can be bound.
 int closedPort();
 
 // data in gzip format (RFC 1952), for replies sent with "Content-Encoding: gzip".

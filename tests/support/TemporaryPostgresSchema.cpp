@@ -11,30 +11,34 @@
 namespace pressling::test {
 namespace {
 
-struct ConnectionDeleter {
-    void operator()(PGconn* connection) const { PQfinish(connection); }
-};
-using Connection = std::unique_ptr<PGconn, ConnectionDeleter>;
+using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
 
-// Runs sql; on failure returns the server's message.
-std::optional<std::string> run(PGconn* connection, const std::string& sql) {
-    PGresult* result = PQexec(connection, sql.c_str());
-    const auto status = PQresultStatus(result);
-    PQclear(result);
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return std::nullopt;
-    return std::string(PQerrorMessage(connection));
-}
-
-Connection connect(const std::string& url, std::string& error) {
-    Connection connection(PQconnectdb(url.c_str()));
+// A connection to url, or null after failing the current test with why, as part of doing.
+Connection connect(const std::string& url, const std::string& doing) {
+    Connection connection(PQconnectdb(url.c_str()), &PQfinish);
     if (PQstatus(connection.get()) != CONNECTION_OK) {
-        error = PQerrorMessage(connection.get());
-        return nullptr;
+        ADD_FAILURE() << "cannot connect to the test PostgreSQL server to " << doing << ": "
+                      << PQerrorMessage(connection.get());
+        return {nullptr, &PQfinish};
     }
     // Notices ("schema ... does not exist, skipping") are noise in test output.
     PQsetNoticeProcessor(
         connection.get(), [](void*, const char*) {}, nullptr);
     return connection;
+}
+
+// Runs each statement in turn; on the first failure, fails the current test and returns false.
+bool run(PGconn* connection, std::initializer_list<std::string> statements) {
+    for (const auto& sql : statements) {
+        PGresult* result = PQexec(connection, sql.c_str());
+        const auto status = PQresultStatus(result);
+        PQclear(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            ADD_FAILURE() << sql << ": " << PQerrorMessage(connection);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -55,23 +59,14 @@ TemporaryPostgresSchema::TemporaryPostgresSchema(const std::string& serverUrl)
     static std::atomic<int> counter{0};
     const std::string name =
         "pressling_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-
-    std::string error;
-    auto connection = connect(serverUrl_, error);
-    if (!connection) {
-        ADD_FAILURE() << "cannot connect to the test PostgreSQL server: " << error;
-        return;
-    }
+    auto connection = connect(serverUrl_, "prepare the test schema");
     // Test processes start together under ctest -j: the lock keeps them from racing to
     // install the extension.
-    for (const std::string& sql :
-         {std::string("BEGIN"), std::string("SELECT pg_advisory_xact_lock(7151)"),
-          std::string("CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA public"),
-          std::string("COMMIT"), "CREATE SCHEMA " + name}) {
-        if (auto failed = run(connection.get(), sql)) {
-            ADD_FAILURE() << "cannot prepare the test schema (" << sql << "): " << *failed;
-            return;
-        }
+    if (!connection ||
+        !run(connection.get(), {"BEGIN", "SELECT pg_advisory_xact_lock(7151)",
+                                "CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA public", "COMMIT",
+                                "CREATE SCHEMA " + name})) {
+        return;
     }
     name_ = name;
     url_ = serverUrl_ + (serverUrl_.find('?') == std::string::npos ? "?" : "&") +
@@ -79,25 +74,13 @@ TemporaryPostgresSchema::TemporaryPostgresSchema(const std::string& serverUrl)
 }
 
 void TemporaryPostgresSchema::execute(const std::string& sql) const {
-    std::string error;
-    auto connection = connect(url_, error);
-    if (!connection) {
-        ADD_FAILURE() << "cannot connect to the test PostgreSQL server: " << error;
-        return;
-    }
-    if (auto failed = run(connection.get(), sql)) ADD_FAILURE() << sql << ": " << *failed;
+    if (auto connection = connect(url_, "run " + sql)) run(connection.get(), {sql});
 }
 
 TemporaryPostgresSchema::~TemporaryPostgresSchema() {
     if (name_.empty()) return;
-    std::string error;
-    auto connection = connect(serverUrl_, error);
-    if (!connection) {
-        ADD_FAILURE() << "cannot connect to drop test schema " << name_ << ": " << error;
-        return;
-    }
-    if (auto failed = run(connection.get(), "DROP SCHEMA IF EXISTS " + name_ + " CASCADE")) {
-        ADD_FAILURE() << "cannot drop test schema " << name_ << ": " << *failed;
+    if (auto connection = connect(serverUrl_, "drop test schema " + name_)) {
+        run(connection.get(), {"DROP SCHEMA IF EXISTS " + name_ + " CASCADE"});
     }
 }
 

@@ -1,0 +1,66 @@
+// A pattern without a zone reads the text in the device's zone: the right one from every
+// thread at once, and the new one as soon as TZ changes.
+
+#include "platform/DatePatternParser.h"
+
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace pressling {
+namespace {
+
+using std::chrono::hours;
+
+// 2003-06-10 00:00 UTC, and the text that means midnight that day on the device.
+constexpr Date kMidnightUtc{std::chrono::sys_days{std::chrono::year{2003} / 6 / 10}};
+constexpr char kMidnight[] = "2003-06-10 00:00";
+
+class DatePatternParserZone : public testing::Test {
+protected:
+    void setZone(const char* zone) {
+        environment.set("TZ", zone ? std::optional<std::string>(zone) : std::nullopt);
+    }
+    test::ScopedEnvironment environment;
+};
+
+// Without TZ the zone comes from /etc/localtime, the path where detection is slow and shared.
+TEST_F(DatePatternParserZone, EveryThreadReadsAsTheMainThreadDoes) {
+    for (const char* zone : {static_cast<const char*>(nullptr), "Asia/Tokyo"}) {
+        setZone(zone);
+        const auto expected = DatePatternParser("yyyy-MM-dd HH:mm").parse(kMidnight);
+        if (zone) {
+            EXPECT_EQ(expected, kMidnightUtc - hours(9));
+        }
+        std::atomic<int> wrong = 0;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&] {
+                DatePatternParser parser("yyyy-MM-dd HH:mm");
+                for (int i = 0; i < 50; ++i) wrong += parser.parse(kMidnight) != expected;
+            });
+        }
+        for (auto& thread : threads) thread.join();
+        EXPECT_EQ(wrong, 0) << (zone ? zone : "the device's zone");
+    }
+}
+
+TEST_F(DatePatternParserZone, FollowsAChangeOfTz) {
+    DatePatternParser parser("yyyy-MM-dd HH:mm");
+    DatePatternParser zoned("yyyy-MM-dd HH:mm ZZ");
+    setZone("Asia/Tokyo");
+    EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc - hours(9));
+    setZone("America/New_York");
+    EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc + hours(4));
+    setZone("UTC");
+    EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc);
+    // A text that names its offset does not move with the device.
+    EXPECT_EQ(zoned.parse("2003-06-10 00:00 +0200"), kMidnightUtc - hours(2));
+}
+
+}  // namespace
+}  // namespace pressling
