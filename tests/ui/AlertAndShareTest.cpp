@@ -1,5 +1,5 @@
-// Alerts as message boxes, and the share sheet: the link must leave the application exactly as
-// the feed wrote it, escapes included, whether copied or mailed.
+// Alerts as message boxes, and the share sheet: a web link must leave the application exactly
+// as the feed wrote it, escapes included, and any other URI must not leave it at all.
 
 #include "support/QtTestSupport.h"
 #include "ui/AlertPresenter.h"
@@ -17,30 +17,32 @@
 namespace pressling::ui {
 namespace {
 
-TEST(AlertPresenterTest, showsTitleMessageAndButtonsInOrderAndClosesWithAnyButton) {
+TEST(AlertPresenterTest, showsTextsAndButtonsInOrderAndEscapePicksTheCancelButton) {
     QWidget window;
     window.show();
-    QMessageBox* box =
-        presentAlert(&window, Alert{"Error",
-                                    "It failed.",
-                                    {AlertAction{"Okey", AlertAction::Style::defaultStyle},
-                                     AlertAction{"Cancel", AlertAction::Style::cancel}}});
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->text(), "Error");
-    EXPECT_EQ(box->informativeText(), "It failed.");
-    const auto buttons = box->buttons();
-    ASSERT_EQ(buttons.size(), 2);
-    QStringList titles;
-    for (auto* button : buttons) titles << button->text();
-    EXPECT_TRUE(titles.contains("Okey"));
-    EXPECT_EQ(box->escapeButton()->text(), "Cancel");
-
-    QPointer<QMessageBox> watched(box);
-    for (auto* button : buttons) {
-        if (button->text() == "Okey") button->click();
+    const Alert alert{"Error",
+                      "It failed.",
+                      {AlertAction{"Okey", AlertAction::Style::defaultStyle},
+                       AlertAction{"Remove", AlertAction::Style::destructive},
+                       AlertAction{"Cancel", AlertAction::Style::cancel}}};
+    for (const char* choice : {"Okey", "Cancel"}) {
+        QPointer<QMessageBox> box = presentAlert(&window, alert);
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_EQ(box->text(), "Error");
+        EXPECT_EQ(box->informativeText(), "It failed.");
+        QStringList titles;
+        for (auto* button : box->buttons()) titles << button->text();
+        EXPECT_EQ(titles, QStringList({"Okey", "Remove", "Cancel"}));
+        QString chosen;
+        QObject::connect(box, &QMessageBox::buttonClicked,
+                         [&](QAbstractButton* button) { chosen = button->text(); });
+        if (choice == QString("Okey"))
+            box->buttons()[0]->click();
+        else
+            QTest::keyClick(box, Qt::Key_Escape);
+        EXPECT_EQ(chosen, choice);
+        EXPECT_TRUE(test::waitUntil([&] { return box.isNull(); }));
     }
-    EXPECT_TRUE(test::waitUntil([&] { return watched.isNull(); }));
 }
 
 class UrlCatcher : public QObject {
@@ -51,38 +53,48 @@ public slots:
     void open(const QUrl& url) { opened << url; }
 };
 
-TEST(ShareSheetTest, copiesTheEncodedLinkAsTextAndAsAUriList) {
-    QWidget window;
-    const QUrl link = QUrl::fromEncoded("https://example.org/ma%C3%B1ana?a=1&b=%2F");
-    ShareSheet sheet(link, &window);
-    sheet.copyLink();
-    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-    ASSERT_NE(copied, nullptr);
-    EXPECT_EQ(copied->text(), "https://example.org/ma%C3%B1ana?a=1&b=%2F");
-    ASSERT_EQ(copied->urls().size(), 1);
-    EXPECT_EQ(copied->urls()[0].toEncoded(),
-              QByteArray("https://example.org/ma%C3%B1ana?a=1&b=%2F"));
-}
-
-TEST(ShareSheetTest, mailsAndOpensTheLinkUnchanged) {
-    QWidget window;
+TEST(ShareSheetTest, handsOnAWebLinkEncodedAndNothingElse) {
+    const QStringList schemes{"mailto", "https", "http", "file", "javascript", "data", "tag"};
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("mailto", &catcher, "open");
-    QDesktopServices::setUrlHandler("https", &catcher, "open");
-    const QByteArray encoded("https://example.org/ma%C3%B1ana?a=1&b=2");
-    ShareSheet sheet(QUrl::fromEncoded(encoded), &window);
-    sheet.sendByEmail();
-    sheet.openInBrowser();
-    QDesktopServices::unsetUrlHandler("mailto");
-    QDesktopServices::unsetUrlHandler("https");
-
-    ASSERT_EQ(catcher.opened.size(), 2);
-    const QUrl mail = catcher.opened[0];
-    EXPECT_EQ(mail.scheme(), "mailto");
-    // The mail client decodes the body once and must find the link as the feed wrote it.
-    const QString body = QUrlQuery(mail).queryItemValue("body", QUrl::FullyDecoded);
-    EXPECT_EQ(body, QString::fromLatin1(encoded));
-    EXPECT_EQ(catcher.opened[1].toEncoded(), encoded);
+    for (const QString& scheme : schemes) QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+    const struct {
+        const char* why;
+        QByteArray link;
+        bool shared;
+    } rows[] = {
+        {"a web link with escapes", "https://example.org/ma%C3%B1ana?a=1&b=%2F", true},
+        {"an Atom id", "tag:example.org,2024:entry-1", false},
+        {"a script", "javascript:alert(1)", false},
+        {"a local file", "file:///etc/passwd", false},
+        {"a data URL", "data:text/html,%3Cb%3Ex", false},
+        {"a web scheme without a host", "http:relative", false},
+    };
+    QWidget window;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        QGuiApplication::clipboard()->setText("before");
+        catcher.opened.clear();
+        ShareSheet sheet(QUrl::fromEncoded(row.link), &window);
+        for (const QAction* action : sheet.actions()) EXPECT_EQ(action->isEnabled(), row.shared);
+        sheet.copyLink();
+        sheet.sendByEmail();
+        sheet.openInBrowser();
+        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+        if (!row.shared) {
+            EXPECT_EQ(copied->text(), "before");
+            EXPECT_TRUE(catcher.opened.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(copied->text(), QString::fromLatin1(row.link));
+        ASSERT_EQ(copied->urls().size(), 1);
+        EXPECT_EQ(copied->urls()[0].toEncoded(), row.link);
+        ASSERT_EQ(catcher.opened.size(), 2);
+        // The mail client decodes the body once and must find the link as the feed wrote it.
+        EXPECT_EQ(QUrlQuery(catcher.opened[0]).queryItemValue("body", QUrl::FullyDecoded),
+                  QString::fromLatin1(row.link));
+        EXPECT_EQ(catcher.opened[1].toEncoded(), row.link);
+    }
+    for (const QString& scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
 }
 
 }  // namespace

@@ -13,61 +13,44 @@
 namespace pressling::ui {
 namespace {
 
-class PullToRefreshTest : public ::testing::Test {
-protected:
-    PullToRefreshTest() {
+TEST(PullToRefreshTest, onlyAFingerPullingFarEnoughFromTheTopAsks) {
+    // Made once the application exists, and registered with it for the rest of the run.
+    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
+    const struct {
+        const char* why;
+        bool scrolledDown, finger;
+        int distance, requests;
+    } rows[] = {
+        {"a long pull at the top", false, true, 120, 1},
+        {"exactly the threshold", false, true, 60, 1},
+        {"a short pull", false, true, 59, 0},
+        {"the list scrolled down", true, true, 120, 0},
+        {"a mouse drag", false, false, 120, 0},
+    };
+    for (const auto& row : rows) {
+        QListWidget list;
         for (int i = 0; i < 200; ++i) list.addItem(QStringLiteral("Article %1").arg(i));
         list.resize(300, 400);
         list.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&list));
-    }
-
-    // One finger down at y, dragged to y + distance in steps, then lifted.
-    void pull(int y, int distance) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        QSignalSpy requested(new PullToRefresh(&list, 60), &PullToRefresh::refreshRequested);
+        if (row.scrolledDown) list.verticalScrollBar()->setValue(100);
         QWidget* viewport = list.viewport();
-        QTest::touchEvent(viewport, touchScreen).press(0, QPoint(150, y), viewport);
-        for (int step = 1; step <= 4; ++step) {
-            QTest::touchEvent(viewport, touchScreen)
-                .move(0, QPoint(150, y + distance * step / 4), viewport);
+        const QPoint start(150, 20), end(150, 20 + row.distance);
+        if (row.finger) {
+            QTest::touchEvent(viewport, touchScreen).press(0, start, viewport);
+            for (int step = 1; step <= 4; ++step) {
+                QTest::touchEvent(viewport, touchScreen)
+                    .move(0, start + (end - start) * step / 4, viewport);
+            }
+            QTest::touchEvent(viewport, touchScreen).release(0, end, viewport);
+        } else {
+            QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+            QTest::mouseMove(viewport, end);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, end);
         }
-        QTest::touchEvent(viewport, touchScreen).release(0, QPoint(150, y + distance), viewport);
+        EXPECT_EQ(requested.count(), row.requests) << row.why;
     }
-
-    QListWidget list;
-    PullToRefresh* gesture = new PullToRefresh(&list, 60);
-    QSignalSpy requested{gesture, &PullToRefresh::refreshRequested};
-    // Made once the application exists, and registered with it for the rest of the run.
-    QPointingDevice* touchScreen = sharedTouchScreen();
-
-private:
-    static QPointingDevice* sharedTouchScreen() {
-        static QPointingDevice* device = QTest::createTouchDevice();
-        return device;
-    }
-};
-
-TEST_F(PullToRefreshTest, aLongEnoughPullAtTheTopAsksOnce) {
-    pull(20, 120);
-    EXPECT_EQ(requested.count(), 1);
-}
-
-TEST_F(PullToRefreshTest, aShortPullDoesNot) {
-    pull(20, 30);
-    EXPECT_EQ(requested.count(), 0);
-}
-
-TEST_F(PullToRefreshTest, aPullWithTheListScrolledDownDoesNot) {
-    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum() / 2);
-    pull(20, 120);
-    EXPECT_EQ(requested.count(), 0);
-}
-
-TEST_F(PullToRefreshTest, aMouseDragDoesNot) {
-    QWidget* viewport = list.viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(150, 20));
-    QTest::mouseMove(viewport, QPoint(150, 140));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(150, 140));
-    EXPECT_EQ(requested.count(), 0);
 }
 
 }  // namespace
