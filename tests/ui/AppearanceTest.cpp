@@ -17,12 +17,10 @@ TEST(SystemColorSchemeTest, followsTheDesktop) {
     } rows[] = {
         {"Breeze light", 0xEFF0F1, 0x232629, "", ColorScheme::light},
         {"Breeze dark", 0x31363B, 0xEFF0F1, "", ColorScheme::dark},
-        {"a light palette under GTK's dark variant", 0xF6F5F4, 0x2E3436, "Adwaita:dark",
+        {"GTK's dark variant on a light palette", 0xF6F5F4, 0x2E3436, "Adwaita:dark",
          ColorScheme::dark},
-        {"a theme named dark, in its light variant", 0xF6F5F4, 0x2E3436, "dark-ish:light",
-         ColorScheme::light},
-        {"a dim window with dimmer text: low contrast, not dark", 0x707070, 0x101010, "",
-         ColorScheme::light},
+        {"a theme named dark, light variant", 0xF6F5F4, 0x2E3436, "dark:light", ColorScheme::light},
+        {"dim window, dimmer text: low contrast", 0x707070, 0x101010, "", ColorScheme::light},
     };
     for (const auto& row : rows) {
         QPalette palette;
