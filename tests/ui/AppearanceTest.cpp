@@ -5,28 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pressling::ui {
 namespace {
 
 TEST(SystemColorSchemeTest, followsTheDesktop) {
-    const struct {
-        const char* why;
-        QRgb window, text;
-        const char* gtkTheme;
-        ColorScheme expected;
-    } rows[] = {
-        {"Breeze light", 0xEFF0F1, 0x232629, "", ColorScheme::light},
-        {"Breeze dark", 0x31363B, 0xEFF0F1, "", ColorScheme::dark},
-        {"GTK's dark variant on a light palette", 0xF6F5F4, 0x2E3436, "Adwaita:dark",
-         ColorScheme::dark},
-        {"a theme named dark, light variant", 0xF6F5F4, 0x2E3436, "dark:light", ColorScheme::light},
-        {"dim window, dimmer text: low contrast", 0x707070, 0x101010, "", ColorScheme::light},
-    };
-    for (const auto& row : rows) {
+    using enum ColorScheme;
+    for (const auto& [why, window, text, gtkTheme, expected] : {
+             std::tuple{"Breeze light", 0xEFF0F1u, 0x232629u, "", light},
+             std::tuple{"Breeze dark", 0x31363Bu, 0xEFF0F1u, "", dark},
+             std::tuple{"GTK's dark variant, light palette", 0xF6F5F4u, 0x2E3436u, "Adwaita:dark",
+                        dark},
+             std::tuple{"a theme named dark, light variant", 0xF6F5F4u, 0x2E3436u, "dark:light",
+                        light},
+             std::tuple{"dim window, dimmer text: low contrast", 0x707070u, 0x101010u, "", light},
+         }) {
         QPalette palette;
-        palette.setColor(QPalette::Window, QColor(row.window));
-        palette.setColor(QPalette::WindowText, QColor(row.text));
-        EXPECT_EQ(systemColorScheme(palette, row.gtkTheme), row.expected) << row.why;
+        palette.setColor(QPalette::Window, QColor(window));
+        palette.setColor(QPalette::WindowText, QColor(text));
+        EXPECT_EQ(systemColorScheme(palette, gtkTheme), expected) << why;
     }
 }
 
