@@ -1,5 +1,4 @@
-// The article's page in a real web engine against loopback servers, and articles whose link is
-// not a web address.
+// The article's page in a real web engine against loopback servers; links that are not web ones.
 
 #include "reading/DetailViewController.h"
 #include "support/LoopbackServer.h"

@@ -31,10 +31,7 @@ TEST(AlertPresenterTest, showsTextsAndButtonsInOrderAndEscapePicksTheCancelButto
         EXPECT_EQ(titles, QStringList({"Okey", "Remove", "Cancel"}));
         QString chosen;
         QObject::connect(box, &QMessageBox::buttonClicked, [&](auto* b) { chosen = b->text(); });
-        if (choice == "Okey")
-            box->buttons()[0]->click();
-        else
-            QTest::keyClick(box, Qt::Key_Escape);
+        choice == "Okey" ? box->buttons()[0]->click() : QTest::keyClick(box, Qt::Key_Escape);
         EXPECT_EQ(chosen, choice);
         EXPECT_TRUE(test::waitUntil([&] { return box.isNull(); }));
     }
