@@ -6,6 +6,7 @@
 #include "ui/AlertPresenter.h"
 #include "ui/Localized.h"
 #include "ui/ShareSheet.h"
+#include "ui/WebLink.h"
 
 #include <QCursor>
 #include <QDesktopServices>
@@ -22,50 +23,98 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <algorithm>
+#include <utility>
+
 namespace pressling::reading {
 namespace {
 
+using ui::isWebLink;
 using ui::Localized;
-
 
 // Chromium's net::ERR_ABORTED: a load replaced by another or stopped, not a failure.
 constexpr int kErrorAborted = -3;
 
-bool isWebAddress(const QUrl& url) {
-    return url.isValid() && (url.scheme() == "http" || url.scheme() == "https");
+// All a description may do once shown: draw itself, its inline styles and its pictures. The
+// policy comes first in the document, before anything of the feed's, and a policy the feed adds
+// can only narrow it. Scripts and plugins are also switched off in the page's settings.
+constexpr const char* kDescriptionPolicy =
+    "default-src 'none'; img-src https: http: data:; style-src 'unsafe-inline'; "
+    "base-uri 'none'; form-action 'none'";
+
+// The engine receives set content as a data: URL of at most 2 MiB, percent-encoded, and shows
+// nothing at all past that. A longer description is cut to what fits, leaving room for the
+// URL's prefix.
+constexpr qsizetype kMaxEncodedDocument = 2 * 1024 * 1024 - 1024;
+
+QByteArray descriptionDocument(const QString& title, const QString& description) {
+    const auto document = [&](qsizetype length) {
+        // A cut must not split a UTF-16 pair.
+        if (length < description.size() && length > 0 && description[length - 1].isHighSurrogate())
+            --length;
+        // One pass: a "%1" inside the description stays as it is.
+        return QStringLiteral(
+                   "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+                   "<meta http-equiv=\"Content-Security-Policy\" content=\"%1\">"
+                   "<title>%2</title></head><body>%3</body></html>")
+            .arg(QLatin1String(kDescriptionPolicy), title.toHtmlEscaped(), description.left(length))
+            .toUtf8();
+    };
+    qsizetype length = description.size();
+    QByteArray html = document(length);
+    for (qsizetype encoded; (encoded = html.toPercentEncoding().size()) > kMaxEncodedDocument;) {
+        length = std::max<qsizetype>(0, length * kMaxEncodedDocument / encoded - 16);
+        html = document(length);
+    }
+    return html;
 }
 
 // A page whose main frame goes only to http and https addresses: a feed's link, or a link on
-// its page, must not open local files or hand the engine another scheme. Links that ask for a
-// new window open in the user's browser.
+// its page, must not open local files or hand the engine another scheme. The one exception is
+// the document this screen sets itself (an article's description), which the engine loads as a
+// data: URL. Links that ask for a new window open in the user's browser.
 class ArticlePage final : public QWebEnginePage {
 public:
     using QWebEnginePage::QWebEnginePage;
 
+    void showDocument(const QByteArray& html) {
+        expectingDocument_ = true;
+        // No base URL: the document gets an opaque origin, with no access to files or sites.
+        setContent(html, "text/html;charset=UTF-8", QUrl());
+    }
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-        return !isMainFrame || isWebAddress(url);
+        if (!isMainFrame) return true;
+        if (std::exchange(expectingDocument_, false) && url.scheme() == QLatin1String("data"))
+            return true;
+        return isWebLink(url);
     }
 
     QWebEnginePage* createWindow(WebWindowType) override {
         // The engine tells this page where the new window was going, then it is dropped.
         auto* catcher = new QWebEnginePage(this);
         connect(catcher, &QWebEnginePage::urlChanged, catcher, [catcher](const QUrl& url) {
-            if (isWebAddress(url)) QDesktopServices::openUrl(url);
+            if (isWebLink(url)) QDesktopServices::openUrl(url);
             catcher->deleteLater();
         });
         return catcher;
     }
+
+private:
+    bool expectingDocument_ = false;
 };
 
 }  // namespace
 
 struct DetailViewController::Impl {
     QWebEngineView* webView = nullptr;
+    ArticlePage* page = nullptr;
     QLabel* placeholder = nullptr;
     QStackedLayout* stack = nullptr;
     QTimer timeout;
     bool loading = false;
+    bool showingDescription = false;
     QUrl requested;
 };
 
@@ -75,12 +124,19 @@ DetailViewController::DetailViewController(QWidget* parent)
       activityIndicator_(new QProgressBar(this)),
       shareButton_(new QToolButton(this)) {
     setObjectName("DetailViewController");
+    // loadErrorShown carries the box, also through queued connections and signal spies.
+    qRegisterMetaType<QMessageBox*>();
 
     impl_->webView = new QWebEngineView(this);
     impl_->webView->setObjectName("webView");
-    auto* page = new ArticlePage(impl_->webView);
+    auto* page = impl_->page = new ArticlePage(impl_->webView);
+    QWebEngineSettings* settings = page->settings();
     // A failed load keeps what the page showed, instead of the engine's error page.
-    page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    // Nothing on screen shows a page's icon; fetching it is a request for nothing.
+    settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     // Pages are written for a white canvas; one that sets no background of its own would put
     // its dark text on a dark window.
     page->setBackgroundColor(Qt::white);
@@ -120,6 +176,12 @@ DetailViewController::DetailViewController(QWidget* parent)
         impl_->webView->stop();
         showLoadError();
     });
+    // The time-out is for a server that never sends the page. Once the document is coming in
+    // (the engine reports progress only after the response has been committed), its pictures
+    // and scripts take the time they take, as in any browser.
+    connect(page, &QWebEnginePage::loadProgress, this, [this](int progress) {
+        if (progress > 0) impl_->timeout.stop();
+    });
 
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
         switch (info.status()) {
@@ -142,7 +204,10 @@ DetailViewController::DetailViewController(QWidget* parent)
                 }
                 impl_->loading = false;
                 impl_->timeout.stop();
-                if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+                if (impl_->showingDescription) {
+                    // No connection was involved: the Internet is not to blame.
+                    stopActivityIndicator();
+                } else if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
                     // The server answered with a page of its own: that is content.
                     stopActivityIndicator();
                     emit navigationFinished();
@@ -167,42 +232,61 @@ void DetailViewController::setDetailItem(std::optional<BlogPost> item) {
         impl_->timeout.stop();
         impl_->webView->stop();
         stopActivityIndicator();
-        impl_->placeholder->setText(detailItem_ ? Localized::tr("This article has no page")
-                                                : Localized::tr("No article selected"));
-        impl_->stack->setCurrentWidget(impl_->placeholder);
         setWindowTitle(QString());
-        // A feed's link may be any URI reference (javascript:, file:, data:, a relative
-        // text); such an address is never loaded, and the reader is told it cannot be shown.
-        if (detailItem_ && detailItem_->link) showLoadError();
+        // A feed's link may be any URI (an Atom id such as tag: or urn:, javascript:, file:,
+        // data:, a relative text). Such an address is never loaded; the article's own
+        // description stands in for its page.
+        if (detailItem_ && detailItem_->link && detailItem_->desc) {
+            showDescription();
+        } else {
+            impl_->placeholder->setText(detailItem_ ? Localized::tr("This article has no page")
+                                                    : Localized::tr("No article selected"));
+            impl_->stack->setCurrentWidget(impl_->placeholder);
+        }
     }
     configureView();
 }
 
 bool DetailViewController::hasWebLink() const {
     return detailItem_ && detailItem_->link &&
-           isWebAddress(QUrl::fromEncoded(
+           isWebLink(QUrl::fromEncoded(
                QByteArray::fromStdString(detailItem_->link->absoluteString()), QUrl::StrictMode));
 }
 
 void DetailViewController::configureView() {
-    shareButton_->setEnabled(detailItem_ && detailItem_->link);
+    shareButton_->setEnabled(hasWebLink());
     if (!hasWebLink()) return;
     const QUrl url = QUrl::fromEncoded(
         QByteArray::fromStdString(detailItem_->link->absoluteString()), QUrl::StrictMode);
 
-    QWebEngineHttpRequest request(url);
+    // The previous article's page must not go on loading: its late progress or finish would
+    // be taken for this one's.
+    impl_->webView->stop();
+    impl_->page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
     impl_->requested = url;
     impl_->loading = true;
+    impl_->showingDescription = false;
     ++requestCount_;
     impl_->stack->setCurrentWidget(impl_->webView);
-    impl_->webView->load(request);
+    impl_->webView->load(QWebEngineHttpRequest(url));
     impl_->timeout.start();
     activityIndicator_->show();
     setWindowTitle(QString::fromStdString(detailItem_->title.value_or(std::string())));
 }
 
+void DetailViewController::showDescription() {
+    const QString title = QString::fromStdString(detailItem_->title.value_or(std::string()));
+    impl_->page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    impl_->loading = true;  // until the engine has drawn it, without indicator or time-out
+    impl_->showingDescription = true;
+    impl_->stack->setCurrentWidget(impl_->webView);
+    impl_->page->showDocument(
+        descriptionDocument(title, QString::fromStdString(*detailItem_->desc)));
+    setWindowTitle(title);
+}
+
 void DetailViewController::shareLink(QWidget* sender) {
-    if (!detailItem_ || !detailItem_->link) return;
+    if (!hasWebLink()) return;
     const QUrl url = QUrl::fromEncoded(
         QByteArray::fromStdString(detailItem_->link->absoluteString()), QUrl::TolerantMode);
     auto* sheet = new ui::ShareSheet(url, this);

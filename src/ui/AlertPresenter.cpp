@@ -16,11 +16,10 @@ QMessageBox* presentAlert(QWidget* parent, const Alert& alert) {
     box->setText(Localized::key(alert.title));
     box->setInformativeText(Localized::key(alert.message));
     for (const AlertAction& action : alert.actions) {
-        const auto role = action.style == AlertAction::Style::cancel ? QMessageBox::RejectRole
-                          : action.style == AlertAction::Style::destructive
-                              ? QMessageBox::DestructiveRole
-                              : QMessageBox::AcceptRole;
-        QPushButton* button = box->addButton(Localized::key(action.title), role);
+        // One role for all: the button box sorts buttons by role (after the platform's habit),
+        // which would not keep the alert's order. Any button closes the box; Escape is set
+        // apart below.
+        QPushButton* button = box->addButton(Localized::key(action.title), QMessageBox::AcceptRole);
         if (action.style == AlertAction::Style::cancel) box->setEscapeButton(button);
     }
     if (alert.actions.empty()) box->addButton(QMessageBox::Ok);

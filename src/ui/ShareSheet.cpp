@@ -1,6 +1,7 @@
 #include "ui/ShareSheet.h"
 
 #include "ui/Localized.h"
+#include "ui/WebLink.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -18,18 +19,27 @@ ShareSheet::ShareSheet(QUrl url, QWidget* parent) : QMenu(parent), url_(std::mov
               &ShareSheet::openInBrowser);
     addAction(QIcon::fromTheme("mail-send"), Localized::tr("Send by E-mail"), this,
               &ShareSheet::sendByEmail);
+    // An Atom id or a javascript:, file: or data: URI is not a link to hand on: on the
+    // clipboard it would be pasted as one, and the desktop would open or run it.
+    if (!isWebLink(url_)) {
+        for (QAction* action : actions()) action->setEnabled(false);
+    }
 }
 
 void ShareSheet::copyLink() {
+    if (!isWebLink(url_)) return;
     auto* data = new QMimeData();
     data->setUrls({url_});
     data->setText(QString::fromLatin1(url_.toEncoded()));
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
-void ShareSheet::openInBrowser() { QDesktopServices::openUrl(url_); }
+void ShareSheet::openInBrowser() {
+    if (isWebLink(url_)) QDesktopServices::openUrl(url_);
+}
 
 void ShareSheet::sendByEmail() {
+    if (!isWebLink(url_)) return;
     QUrl mail("mailto:");
     QUrlQuery query;
     // The link must survive the trip through the mailto URL unchanged: encode it fully.

@@ -8,7 +8,8 @@ namespace pressling::ui {
 // What the system's share sheet offers for one link: copy it, open it in the browser, or send
 // it by e-mail. A menu built for one URL; pop it up at the control that asked for it. The
 // link is always handed on encoded (QUrl::toEncoded), never in its decoded display form, so a
-// link with escapes reaches the clipboard and the mail as the feed wrote it. Main thread.
+// link with escapes reaches the clipboard and the mail as the feed wrote it. Only an http(s)
+// link is handed on: for any other URI the actions are disabled and do nothing. Main thread.
 class ShareSheet final : public QMenu {
     Q_OBJECT
 

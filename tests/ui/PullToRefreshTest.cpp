@@ -1,5 +1,4 @@
-// The pull gesture: a finger dragging the list down from its top asks for a refresh; a short
-// wobble, a pull from further down the list and a mouse drag do not.
+// The pull gesture: only a finger dragging the list far enough down from its top refreshes.
 
 #include "support/QtTestSupport.h"
 #include "ui/PullToRefresh.h"
@@ -10,64 +9,39 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
+#include <tuple>
+
 namespace pressling::ui {
 namespace {
 
-class PullToRefreshTest : public ::testing::Test {
-protected:
-    PullToRefreshTest() {
-        for (int i = 0; i < 200; ++i) list.addItem(QStringLiteral("Article %1").arg(i));
-        list.resize(300, 400);
+TEST(PullToRefreshTest, onlyAFingerPullingFarEnoughFromTheTopAsks) {
+    static QPointingDevice* const finger = QTest::createTouchDevice();  // lives with the app
+    for (const auto& [why, scrolled, touch, distance, requests] : {
+             std::tuple{"a long pull at the top", false, true, 120, 1},
+             std::tuple{"the threshold", false, true, 60, 1},
+             std::tuple{"a short pull", false, true, 59, 0},
+             std::tuple{"the list scrolled", true, true, 120, 0},
+             std::tuple{"a mouse drag", false, false, 120, 0},
+         }) {
+        QListWidget list;
+        for (int i = 0; i < 200; ++i) list.addItem(QString::number(i));
         list.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&list));
-    }
-
-    // One finger down at y, dragged to y + distance in steps, then lifted.
-    void pull(int y, int distance) {
-        QWidget* viewport = list.viewport();
-        QTest::touchEvent(viewport, touchScreen).press(0, QPoint(150, y), viewport);
-        for (int step = 1; step <= 4; ++step) {
-            QTest::touchEvent(viewport, touchScreen)
-                .move(0, QPoint(150, y + distance * step / 4), viewport);
+        QSignalSpy requested(new PullToRefresh(&list, 60), &PullToRefresh::refreshRequested);
+        if (scrolled) list.verticalScrollBar()->setValue(100);
+        QWidget* view = list.viewport();
+        const QPoint start(50, 20), end(50, 20 + distance);
+        if (touch) {
+            QTest::touchEvent(view, finger).press(0, start, view);
+            for (int step = 1; step <= 4; ++step)
+                QTest::touchEvent(view, finger).move(0, start + (end - start) * step / 4, view);
+            QTest::touchEvent(view, finger).release(0, end, view);
+        } else {
+            QTest::mousePress(view, Qt::LeftButton, {}, start);
+            QTest::mouseMove(view, end);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, end);
         }
-        QTest::touchEvent(viewport, touchScreen).release(0, QPoint(150, y + distance), viewport);
+        EXPECT_EQ(requested.count(), requests) << why;
     }
-
-    QListWidget list;
-    PullToRefresh* gesture = new PullToRefresh(&list, 60);
-    QSignalSpy requested{gesture, &PullToRefresh::refreshRequested};
-    // Made once the application exists, and registered with it for the rest of the run.
-    QPointingDevice* touchScreen = sharedTouchScreen();
-
-private:
-    static QPointingDevice* sharedTouchScreen() {
-        static QPointingDevice* device = QTest::createTouchDevice();
-        return device;
-    }
-};
-
-TEST_F(PullToRefreshTest, aLongEnoughPullAtTheTopAsksOnce) {
-    pull(20, 120);
-    EXPECT_EQ(requested.count(), 1);
-}
-
-TEST_F(PullToRefreshTest, aShortPullDoesNot) {
-    pull(20, 30);
-    EXPECT_EQ(requested.count(), 0);
-}
-
-TEST_F(PullToRefreshTest, aPullWithTheListScrolledDownDoesNot) {
-    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum() / 2);
-    pull(20, 120);
-    EXPECT_EQ(requested.count(), 0);
-}
-
-TEST_F(PullToRefreshTest, aMouseDragDoesNot) {
-    QWidget* viewport = list.viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(150, 20));
-    QTest::mouseMove(viewport, QPoint(150, 140));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(150, 140));
-    EXPECT_EQ(requested.count(), 0);
 }
 
 }  // namespace
