@@ -68,7 +68,6 @@ constexpr std::array<std::string_view, 7> kWeekdays{"Sun", "Mon", "Tue", "Wed",
 constexpr std::array<std::string_view, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-
 void appendWord(std::string& out, Rng& rng, bool capitalise) {
     std::string_view word = rng.percent(4) ? rng.pick(kForeignWords) : rng.pick(kWords);
     if (capitalise && word[0] >= 'a' && word[0] <= 'z') {

@@ -11,10 +11,8 @@ namespace pressling {
 namespace {
 
 constexpr std::array<std::string_view, 5> kPatterns{
-    "EEE, dd MMM yyyy HH:mm:ss ZZ",
-    "EEE, dd MMM yyyy HH:mm:ss z",
-    "yyyy-MM-dd'T'HH:mm:ss.SSSZ",
-    "yyyy/MM/dd",
+    "EEE, dd MMM yyyy HH:mm:ss ZZ", "EEE, dd MMM yyyy HH:mm:ss z",
+    "yyyy-MM-dd'T'HH:mm:ss.SSSZ",   "yyyy/MM/dd",
     "yyyy-MM-dd'T'HH:mm:ssZZZZZ",
 };
 

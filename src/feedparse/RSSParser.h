@@ -7,8 +7,8 @@
 #include "platform/Url.h"
 #include "platform/XmlEventParser.h"
 
-#include <expected>
 #include <array>
+#include <expected>
 #include <memory>
 #include <optional>
 #include <string>

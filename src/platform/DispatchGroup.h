@@ -16,7 +16,7 @@ namespace pressling {
 // std::shared_ptr. Once the last leave has returned, the group may be destroyed at once, even
 // from a thread that was blocked in wait.
 class DispatchGroup {
-  public:
+public:
     DispatchGroup() = default;
     DispatchGroup(const DispatchGroup&) = delete;
     DispatchGroup& operator=(const DispatchGroup&) = delete;
@@ -32,7 +32,7 @@ class DispatchGroup {
     // entered again afterwards needs a new notify. Requires an installed main queue.
     void notify(std::function<void()> work);
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable reachedZero_;
     long count_ = 0;

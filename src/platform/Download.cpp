@@ -249,8 +249,6 @@ std::expected<std::string, DownloadError> download(std::string_view url,
     return std::move(receiver.body);
 }
 
-std::string_view userAgent() {
-    return kUserAgent;
-}
+std::string_view userAgent() { return kUserAgent; }
 
 }  // namespace pressling

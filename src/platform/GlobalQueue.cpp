@@ -23,7 +23,7 @@ constexpr std::chrono::seconds kExitGrace{1};
 thread_local bool tIsWorker = false;
 
 class Pool {
-  public:
+public:
     // Never destroyed: detached workers may still be inside their loop while the process ends,
     // and must not find the pool gone.
     static Pool& shared();
@@ -33,7 +33,7 @@ class Pool {
     void beginExit();
     bool waitUntilIdle(std::chrono::milliseconds timeout);
 
-  private:
+private:
     Pool() : maxWorkers_(std::max<std::size_t>(4, 2 * std::thread::hardware_concurrency())) {}
     void spawnWorker();  // REQUIRES mutex_ held
     void workerLoop();
@@ -132,13 +132,12 @@ void Pool::runItem(std::function<void()>& work) {
 
 }  // namespace
 
-void globalAsync(std::function<void()> work) {
-    Pool::shared().submit(std::move(work));
-}
+void globalAsync(std::function<void()> work) { Pool::shared().submit(std::move(work)); }
 
 bool waitUntilGlobalQueueIdle(std::chrono::milliseconds timeout) {
     if (tIsWorker) {
-        log::error("waitUntilGlobalQueueIdle called from a global queue item, which it would wait for");
+        log::error(
+            "waitUntilGlobalQueueIdle called from a global queue item, which it would wait for");
         return false;
     }
     return Pool::shared().waitUntilIdle(timeout);

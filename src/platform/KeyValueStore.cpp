@@ -52,7 +52,7 @@ struct KeyValueStore::Impl {
 
     // Held for the whole of one public operation.
     class Lock {
-      public:
+    public:
         explicit Lock(Impl& impl) : impl_(impl), lock_(impl.mutex) {
             impl_.owner.store(std::this_thread::get_id());
         }
@@ -60,7 +60,7 @@ struct KeyValueStore::Impl {
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
 
-      private:
+    private:
         Impl& impl_;
         std::lock_guard<std::mutex> lock_;
     };
@@ -152,9 +152,7 @@ KeyValueStore::KeyValueStore(Unavailable, std::string reason) : impl_(std::make_
 
 KeyValueStore::~KeyValueStore() = default;
 
-const std::filesystem::path& KeyValueStore::file() const {
-    return impl_->file;
-}
+const std::filesystem::path& KeyValueStore::file() const { return impl_->file; }
 
 std::expected<std::optional<std::string>, KeyValueStoreError> KeyValueStore::dataForKey(
     std::string_view key) {

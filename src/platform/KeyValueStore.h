@@ -40,7 +40,7 @@ struct KeyValueStoreError {
 // a message naming the file, and tries to open it again, so a store whose file is repaired
 // works from the next call.
 class KeyValueStore {
-  public:
+public:
     class Transaction;
 
     // The store in the data folder (see DataFolder.h), created on the first call, in a
@@ -95,7 +95,7 @@ class KeyValueStore {
     std::expected<void, KeyValueStoreError> transaction(
         const std::function<std::expected<void, KeyValueStoreError>(Transaction&)>& body);
 
-  private:
+private:
     struct Impl;
     struct Unavailable {};
     KeyValueStore(Unavailable, std::string reason);
@@ -105,7 +105,7 @@ class KeyValueStore {
 // Reads and writes inside KeyValueStore::transaction. Valid only during the body's call; the
 // reads see the transaction's own earlier writes.
 class KeyValueStore::Transaction {
-  public:
+public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
@@ -113,7 +113,7 @@ class KeyValueStore::Transaction {
     std::expected<std::optional<std::string>, KeyValueStoreError> dataForKey(std::string_view key);
     std::expected<void, KeyValueStoreError> setData(std::string_view bytes, std::string_view key);
 
-  private:
+private:
     friend class KeyValueStore;
     explicit Transaction(KeyValueStore::Impl& store) : store_(store) {}
     KeyValueStore::Impl& store_;

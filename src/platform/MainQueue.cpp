@@ -22,9 +22,7 @@ MainQueue& mainQueue() {
     return *queue;
 }
 
-void installMainQueue(MainQueue& queue) {
-    gMainQueue.store(&queue, std::memory_order_release);
-}
+void installMainQueue(MainQueue& queue) { gMainQueue.store(&queue, std::memory_order_release); }
 
 void uninstallMainQueue(MainQueue& queue) {
     MainQueue* expected = &queue;

@@ -13,7 +13,7 @@ namespace pressling {
 // bound to the Qt event loop. Exactly one is installed per process, before any work is
 // submitted. async and asyncAfter may be called from any thread.
 class MainQueue {
-  public:
+public:
     virtual ~MainQueue() = default;
     virtual void async(std::function<void()> work) = 0;
     // A zero or negative delay is the same as async: the item keeps its place in submission

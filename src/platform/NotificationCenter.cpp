@@ -121,9 +121,7 @@ void NotificationCenter::post(std::string name, std::any object) {
     }
 }
 
-NotificationCenter::Observer::~Observer() {
-    release();
-}
+NotificationCenter::Observer::~Observer() { release(); }
 
 NotificationCenter::Observer::Observer(Observer&& other) noexcept
     : state_(std::move(other.state_)), id_(std::exchange(other.id_, 0)) {}

@@ -40,7 +40,7 @@ concept FilterableObject = std::equality_comparable<T> && std::copy_constructibl
 // reaches the observers registered when it was posted, in registration order; an observer
 // added during a delivery does not receive the notification being delivered.
 class NotificationCenter {
-  public:
+public:
     // Where an observer's callback runs.
     enum class Delivery {
         // On the thread that posts, before post returns.
@@ -58,13 +58,13 @@ class NotificationCenter {
     // `this` elsewhere); a string literal is a pointer too, so filter on a std::string to
     // compare text. A notification without an object matches no filter.
     class ObjectFilter {
-      public:
+    public:
         template <FilterableObject T>
         ObjectFilter(T object) : matches_(matcher(std::move(object))) {}
 
         bool matches(const std::any& object) const { return matches_(object); }
 
-      private:
+    private:
         template <class T>
         static std::function<bool(const std::any&)> matcher(T wanted);
         std::function<bool(const std::any&)> matches_;
@@ -100,7 +100,7 @@ class NotificationCenter {
     // Delivers a notification named name carrying object to every matching observer.
     void post(std::string name, std::any object = {});
 
-  private:
+private:
     struct State;
     std::shared_ptr<State> state_;
 };
@@ -108,7 +108,7 @@ class NotificationCenter {
 // The handle of one observation; destroying it removes the observer. Move-only. A token may
 // outlive its centre: it then does nothing. Use a token from one thread at a time.
 class NotificationCenter::Observer {
-  public:
+public:
     // An empty token that observes nothing.
     Observer() = default;
     ~Observer();
@@ -117,7 +117,7 @@ class NotificationCenter::Observer {
     Observer(const Observer&) = delete;
     Observer& operator=(const Observer&) = delete;
 
-  private:
+private:
     friend class NotificationCenter;
     Observer(std::weak_ptr<State> state, std::uint64_t id) : state_(std::move(state)), id_(id) {}
     void release();

@@ -70,9 +70,7 @@ void RunLoop::asyncAfter(std::chrono::milliseconds delay, std::function<void()> 
     wake_.notify_one();
 }
 
-bool RunLoop::isCurrent() const {
-    return std::this_thread::get_id() == mainThread_;
-}
+bool RunLoop::isCurrent() const { return std::this_thread::get_id() == mainThread_; }
 
 void RunLoop::run() {
     if (!isCallerMainThread("run")) return;

@@ -28,7 +28,7 @@ namespace pressling {
 // Destroying the loop drops the work still queued without running it, and uninstalls the loop
 // if it is the installed main queue. Destroy it on the main thread.
 class RunLoop final : public MainQueue {
-  public:
+public:
     RunLoop();
     ~RunLoop() override;
     RunLoop(const RunLoop&) = delete;
@@ -56,7 +56,7 @@ class RunLoop final : public MainQueue {
     // the caller.
     std::size_t processPending();
 
-  private:
+private:
     using Clock = std::chrono::steady_clock;
 
     struct Delayed {

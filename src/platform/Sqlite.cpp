@@ -31,9 +31,7 @@ Error makeError(const std::filesystem::path& path, std::string_view what, int co
 }
 
 // A pointer SQLite accepts for an empty value: a null pointer would bind NULL instead.
-const char* nonNull(std::string_view bytes) {
-    return bytes.data() ? bytes.data() : "";
-}
+const char* nonNull(std::string_view bytes) { return bytes.data() ? bytes.data() : ""; }
 
 }  // namespace
 
@@ -136,13 +134,9 @@ Result<Statement> Database::prepare(std::string_view sql) {
     return statement;
 }
 
-std::int64_t Database::changes() const {
-    return db_ ? sqlite3_changes64(db_) : 0;
-}
+std::int64_t Database::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
 
-std::int64_t Database::lastInsertRowId() const {
-    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
-}
+std::int64_t Database::lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
 Error Database::lastError(std::string_view what) const {
     if (db_ == nullptr) return misuse(what);
@@ -170,9 +164,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
     return *this;
 }
 
-Statement::~Statement() {
-    sqlite3_finalize(stmt_);
-}
+Statement::~Statement() { sqlite3_finalize(stmt_); }
 
 Error Statement::error(std::string_view what) const {
     if (stmt_ == nullptr) {

@@ -36,7 +36,7 @@ class Statement;
 // One connection. Move-only; one thread at a time. A moved-from Database answers every call
 // with SQLITE_MISUSE.
 class Database {
-  public:
+public:
     struct Options {
         // WAL journal so readers never block the writer; other processes share the file.
         // Default: true. Off keeps the file's journal mode as it is (rollback journal for a new
@@ -94,7 +94,7 @@ class Database {
     // "<file>: <what>: <SQLite's message>".
     Error lastError(std::string_view what) const;
 
-  private:
+private:
     Database(sqlite3* db, std::filesystem::path path) : db_(db), path_(std::move(path)) {}
     // Rolls back the open transaction, if there is one; the error of a failed ROLLBACK is
     // dropped since the caller is already reporting the error that led here.
@@ -108,7 +108,7 @@ class Database {
 // A prepared statement. Bind parameters are 1-based, columns 0-based. Move-only; used on the
 // thread that uses its Database, and destroyed before or after it (either order is safe).
 class Statement {
-  public:
+public:
     Statement(Statement&&) noexcept;
     Statement& operator=(Statement&&) noexcept;
     ~Statement();
@@ -139,7 +139,7 @@ class Statement {
     double columnDouble(int column) const;
     bool columnIsNull(int column) const;
 
-  private:
+private:
     friend class Database;
     explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
     Error error(std::string_view what) const;

@@ -17,7 +17,9 @@ bool isAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-bool isAsciiSpace(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
 
 }  // namespace
 
@@ -60,8 +62,8 @@ std::string normalizedNFC(std::string_view text) {
     if (U_FAILURE(status)) return std::string(text);
     std::string result;
     icu::StringByteSink<std::string> sink(&result, int32_t(text.size()));
-    normalizer->normalizeUTF8(0, icu::StringPiece(text.data(), int32_t(text.size())), sink,
-                              nullptr, status);
+    normalizer->normalizeUTF8(0, icu::StringPiece(text.data(), int32_t(text.size())), sink, nullptr,
+                              status);
     if (U_FAILURE(status)) return std::string(text);
     return result;
 }

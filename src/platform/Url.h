@@ -30,7 +30,8 @@ public:
     friend bool operator==(const Url&, const Url&) = default;
 
 private:
-    Url(std::string text, std::string scheme) : text_(std::move(text)), scheme_(std::move(scheme)) {}
+    Url(std::string text, std::string scheme)
+        : text_(std::move(text)), scheme_(std::move(scheme)) {}
     std::string text_;
     std::string scheme_;
 };

@@ -10,9 +10,7 @@ namespace {
 
 // UTF-8 preserves code-point order under byte comparison, and std::string compares its bytes
 // as unsigned char, so this is code-point order.
-bool nfcLess(const std::string& a, const std::string& b) {
-    return a < b;
-}
+bool nfcLess(const std::string& a, const std::string& b) { return a < b; }
 
 }  // namespace
 
