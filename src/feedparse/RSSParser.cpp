@@ -38,6 +38,7 @@ void RSSParser::startElement(std::string_view name) {
     if (name == "item" || name == "entry") {
         for (auto& value : temp_) value.present = false;
         tempCount_ = 0;
+        inEntry_ = true;
     }
 }
 
@@ -57,23 +58,27 @@ void RSSParser::endElement(std::string_view name) {
     switch (*element) {
         case RSSElement::item:
         case RSSElement::entry:
+            inEntry_ = false;
             finishEntry();
             break;
+        // The first title and description of the document are the feed's. A feed without its
+        // own takes its first entry's, and that entry keeps them too: it is an article like the
+        // others, not the feed's label.
         case RSSElement::title:
             // "none", not "empty": an empty first title is still the feed's title.
             if (!title_) {
                 title_.emplace(text);
-            } else {
-                setTemp(RSSElement::title, text);
+                if (!inEntry_) break;
             }
+            setTemp(RSSElement::title, text);
             break;
         case RSSElement::description:
         case RSSElement::subtitle:
             if (!desc_) {
                 desc_.emplace(text);
-            } else {
-                setTemp(*element, text);
+                if (!inEntry_) break;
             }
+            setTemp(*element, text);
             break;
         default:
             setTemp(*element, text);

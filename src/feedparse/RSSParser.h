@@ -80,6 +80,8 @@ private:
     };
     std::array<TempValue, kRSSElementCount> temp_;
     std::size_t tempCount_ = 0;
+    // Between an "item" or "entry" start and its end.
+    bool inEntry_ = false;
     // Character data since the most recent element start.
     std::string foundCharacters_;
     std::optional<XmlEventParser> parser_;

@@ -94,17 +94,17 @@ TEST(RSSParser, PicksEachValueByItsRules) {
         std::string document;
         Lines expected;
     } rows[] = {
-        {"no channel title: the first item's, which is lost",
+        {"no channel title: the first item's, which keeps it",
          rss(item("First") + item("Second"), kD),
-         {"First|d", plain("Second|First")}},
+         {"First|d", plain("First|First"), plain("Second|First")}},
         {"an empty title: the source is Web",
          rss(item("One"), "<title> </title>" + kD),
          {"|d", plain("One|Web")}},
         {"no title anywhere", rss("", kD), {"-|d"}},
-        {"no channel description: the first item's, which falls back",
+        {"no channel description: the first item's, which keeps it",
          rss(item("A", "<description>1st</description><summary>s</summary>" + kL + kP) + item("B"),
              "<title>Feed</title>"),
-         {"Feed|1st", plain("A|Feed", "s"), plain("B|Feed")}},
+         {"Feed|1st", plain("A|Feed", "1st"), plain("B|Feed")}},
         {"an empty description is final; content is the last resort",
          rss(item("A", "<description><![CDATA[]]></description><summary>s</summary>" + kL + kP) +
              item("B", "<content>c</content>" + kL + kP)),
