@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -59,9 +59,8 @@ TEST_F(NotificationCenterTest, AMainThreadPostIsHeardBeforePostReturnsAWorkerPos
     EXPECT_EQ(loop.processPending(), 0u) << "delivered a second time through the queue";
 
     std::thread([&] { center.post("SelectFeed", IndexPath{0, 3}); }).join();
-    EXPECT_EQ(heard.size(), 1u) << "a main-queue observer was called off the main thread";
     EXPECT_EQ(loop.processPending(), 1u);
-    EXPECT_EQ(heard, (Heard{"main on main", "main on main"}));
+    EXPECT_EQ(heard, (Heard{"main on main", "main on main"})) << "heard off the main thread";
     EXPECT_EQ(byPoster, (Heard{"main", "worker"}));
 }
 
