@@ -21,11 +21,7 @@ namespace {
 using Delivery = NotificationCenter::Delivery;
 using Heard = std::vector<std::string>;
 
-struct IndexPath {
-    int section = 0;
-    int row = 0;
-    friend bool operator==(const IndexPath&, const IndexPath&) = default;
-};
+using IndexPath = std::pair<int, int>;  // section and row, as a list screen posts them
 
 // A fresh centre per test, so that observers left behind by one test never hear another.
 class NotificationCenterTest : public testing::Test {
