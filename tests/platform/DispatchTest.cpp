@@ -182,7 +182,7 @@ TEST(GlobalQueue, WaitingForIdleCoversItemsThatSubmitMoreAndGivesUpOnABusyQueue)
     EXPECT_EQ(finished, 4);
 }
 
-TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeave) {
+TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeaveAndWaitsForIt) {
     constexpr int kItems = 16;
     auto group = std::make_shared<DispatchGroup>();
     auto finished = std::make_shared<std::atomic<int>>(0);
@@ -210,10 +210,7 @@ TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeave) {
     EXPECT_FALSE(ran) << "notify on an idle group must hand its work to the main queue";
     EXPECT_EQ(loop.processPending(), 1u);
     EXPECT_TRUE(ran);
-}
 
-TEST_F(Dispatch, GroupWaitTimesOutWhileWorkIsOutstanding) {
-    auto group = std::make_shared<DispatchGroup>();
     group->enter(), group->enter(), group->leave();
     EXPECT_FALSE(group->wait(20ms)) << "one of two items is still outstanding";
     globalAsync([group] { group->leave(); });

@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace pressling {
 namespace {
@@ -53,18 +54,16 @@ protected:
 };
 
 TEST_F(KeyValueStoreTest, AnotherStoreOnTheFileReadsExactlyTheBytesSet) {
-    const std::string binary("a\0b\xff\x80\n", 6);
-    const std::string large(1 << 20, 'x');
-    ASSERT_TRUE(store.setData(binary, "binary"));
-    ASSERT_TRUE(store.setData("", "empty"));
     ASSERT_TRUE(store.setData("first", "replaced"));
-    ASSERT_TRUE(store.setData("second", "replaced"));
-    ASSERT_TRUE(store.setData(large, "large"));
+    const std::pair<const char*, std::string> rows[] = {
+        {"binary", std::string("a\0b\xff\x80\n", 6)},
+        {"empty", ""},  // an empty value is a value, not an absent one
+        {"replaced", "second"},
+        {"large", std::string(1 << 20, 'x')},
+    };
+    for (const auto& [key, value] : rows) ASSERT_TRUE(store.setData(value, key)) << key;
     KeyValueStore other(file);
-    EXPECT_EQ(other.dataForKey("binary").value(), binary);
-    EXPECT_EQ(other.dataForKey("empty").value(), Value("")) << "an empty value is a value";
-    EXPECT_EQ(other.dataForKey("replaced").value(), "second");
-    EXPECT_EQ(other.dataForKey("large").value(), large);
+    for (const auto& [key, value] : rows) EXPECT_EQ(other.dataForKey(key).value(), value) << key;
     EXPECT_EQ(other.dataForKey("absent").value(), std::nullopt);
 }
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -21,11 +21,7 @@ namespace {
 using Delivery = NotificationCenter::Delivery;
 using Heard = std::vector<std::string>;
 
-struct IndexPath {
-    int section = 0;
-    int row = 0;
-    friend bool operator==(const IndexPath&, const IndexPath&) = default;
-};
+using IndexPath = std::pair<int, int>;  // section and row, as a list screen posts them
 
 // A fresh centre per test, so that observers left behind by one test never hear another.
 class NotificationCenterTest : public testing::Test {
@@ -59,9 +55,8 @@ TEST_F(NotificationCenterTest, AMainThreadPostIsHeardBeforePostReturnsAWorkerPos
     EXPECT_EQ(loop.processPending(), 0u) << "delivered a second time through the queue";
 
     std::thread([&] { center.post("SelectFeed", IndexPath{0, 3}); }).join();
-    EXPECT_EQ(heard.size(), 1u) << "a main-queue observer was called off the main thread";
     EXPECT_EQ(loop.processPending(), 1u);
-    EXPECT_EQ(heard, (Heard{"main on main", "main on main"}));
+    EXPECT_EQ(heard, (Heard{"main on main", "main on main"})) << "heard off the main thread";
     EXPECT_EQ(byPoster, (Heard{"main", "worker"}));
 }
 

@@ -62,6 +62,8 @@ TEST(XmlEventParser, DeliversTheseEvents) {
         {"UTF-16 LE", utf16(utf16Text, false), cyrillic},
         {"UTF-16 BE", utf16(utf16Text, true), cyrillic},
         {"UTF-8 mark", "\xEF\xBB\xBF<t>\xD0\x9F\xD1\x80\xD0\xB8 caf\xC3\xA9</t>", cyrillic},
+        {"external entity left unread",
+         "<!DOCTYPE d [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><d>[&x;]</d>", "<d'[]'>d"},
         {"ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t>caf\xE9</t>",
          "<t'caf\xC3\xA9'>t"},
     };
@@ -119,13 +121,6 @@ TEST(XmlEventParser, RefusesTheseDocuments) {
     // A large expansion within the cap reads whole.
     Recorder recorder;
     EXPECT_TRUE(XmlEventParser(amplified(entity, 8, false)).parse(recorder).has_value());
-}
-
-TEST(XmlEventParser, NeverLoadsExternalEntities) {
-    Recorder recorder;
-    (void)XmlEventParser("<!DOCTYPE d [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><d>[&x;]</d>")
-        .parse(recorder);
-    EXPECT_EQ(recorder.events.find("root:"), std::string::npos);
 }
 
 TEST(XmlEventParser, NoEventFollowsAStopEvenInsideAnEntity) {
