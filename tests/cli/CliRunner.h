@@ -23,6 +23,9 @@ struct CliRun {
 CliRun runCli(const std::vector<std::string_view>& arguments,
               const std::map<std::string, std::string>& environment = {});
 bool contains(std::string_view text, std::string_view part);
+// Whether run ended with status and its output holds inOut and its error output inErr.
+testing::AssertionResult exitsWith(const CliRun& run, int status, std::string_view inOut,
+                                   std::string_view inErr = "");
 std::string slurp(const std::filesystem::path& path);
 
 // Runs the program on a throwaway data folder and catalog of its own.

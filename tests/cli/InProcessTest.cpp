@@ -62,9 +62,7 @@ TEST(InProcess, printableShowsControlCharactersAsEscapes) {
         {"a\nb\rc\td\x1b[31m\x7f", "a\\nb\\rc\\td\\x1b[31m\\x7f"},
         {std::string_view("nul\0", 4), "nul\\x00"},
         {"back\\n", "back\\\\n"},
-        {"csi \xC2\x9B"
-         "2J",
-         "csi \\u009b2J"},
+        {"csi \xC2\x9B\x32J", "csi \\u009b2J"},
         {"bad \xFF\xC3", "bad \\xff\\xc3"}};
     for (const auto& [text, shown] : rows) EXPECT_EQ(printable(text), shown) << shown;
 }

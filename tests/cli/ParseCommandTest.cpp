@@ -58,8 +58,7 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
         std::vector<std::string_view> arguments{"parse"};
         arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
         const auto run = test::runCli(arguments);
-        EXPECT_EQ(run.status, row.status) << row.mentions << run.err;
-        EXPECT_TRUE(contains(run.out, row.mentions)) << run.out;
+        EXPECT_TRUE(test::exitsWith(run, row.status, row.mentions));
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     }
 }
