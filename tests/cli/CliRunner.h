@@ -18,8 +18,7 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the pressling-cli under test with arguments (no shell interpretation) and, on top of
-// this process's environment, the variables in environment.
+// Runs pressling-cli with arguments (no shell) and environment added to this process's.
 CliRun runCli(const std::vector<std::string_view>& arguments,
               const std::map<std::string, std::string>& environment = {});
 bool contains(std::string_view text, std::string_view part);

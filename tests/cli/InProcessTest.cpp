@@ -47,8 +47,7 @@ TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
     const std::string path = opml.string();
     EXPECT_EQ(runImportCommand(std::vector<std::string_view>{path}, std::chrono::milliseconds(50)),
               1);
-    // The check ends after the command has returned: what it writes to must still be there
-    // (AddressSanitizer reports a stack or heap use after return otherwise).
+    // The check ends after the command returned: what it writes to must outlive it (ASan).
     release.set_value();
     EXPECT_TRUE(waitUntilGlobalQueueIdle(std::chrono::seconds(30)));
     mainLoop().processPending();

@@ -1,5 +1,4 @@
-// Feed documents into articles: the three formats, the rules that pick each value, checking
-// mode, and documents that must be refused whole.
+// Feed documents into articles: three formats, value rules, checking, refusing whole.
 
 #include "feedparse/RSSParser.h"
 #include "support/Fixtures.h"

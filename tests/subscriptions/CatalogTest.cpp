@@ -92,8 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Catalog, CatalogSearchTest,
 
 TEST_P(CatalogSearchTest, returnsOnlyTheFirstMatchesInNameOrder) {
     const auto numbered = [](int i) { return (i < 10 ? "0" : "") + std::to_string(i); };
-    // Saved in a scrambled order (37 is prime to 80): a store that returned rows as written
-    // would fail.
+    // Saved scrambled (37 is prime to 80): a store returning rows as written would fail.
     for (int k = 0; k < 80; ++k) {
         const auto n = numbered(k * 37 % 80);
         save(record("https://match.example/" + n, "Match " + n, "Écoute zqxj"));

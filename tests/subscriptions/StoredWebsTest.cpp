@@ -126,8 +126,7 @@ TEST_F(StoredWebsTest, keepsAnUnreadableListBeforeAnyWriteReplacesIt) {
     EXPECT_EQ(stored(kUnreadableStoredWebsKey), "garbage");
     EXPECT_EQ(stored(), R"([{"title":"N","url":"n"}])");
 
-    // Never over an earlier backup: other bytes go to the first free number, the same bytes
-    // nowhere.
+    // Never over an earlier backup: other bytes take the first free number, the same none.
     CaptureStderr();
     store("second garbage");
     saveWebs({}, kv);
