@@ -57,7 +57,7 @@ TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
     EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
 }
 
-TEST_F(FeedCommands, RefreshStoresArticlesAndReportsFailedFeeds) {
+TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakesThemAway) {
     add("/alpha");
     add("/beta");
     server.serve("/beta", {.status = 500, .body = "down"});
@@ -69,15 +69,7 @@ TEST_F(FeedCommands, RefreshStoresArticlesAndReportsFailedFeeds) {
     server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
     EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
 
-    server.serve("/alpha", {.status = 503, .body = "down"});
-    server.serve("/beta", {.status = 503, .body = "down"});
-    EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 1, "No internet connection"));
-}
-
-TEST_F(FeedCommands, ArticlesNewestFirstByDayFilteredAndRemoveTakesThemAway) {
-    add("/alpha");
-    add("/beta");
-    ASSERT_EQ(cli({"refresh"}).status, 0);
+    // The articles: newest first by day, found by text and by feed.
     const auto all = cli({"articles"}).out;
     EXPECT_TRUE(contains(all, "2003-06-12\n  ")) << all;
     EXPECT_LT(all.find("Alpha 2"), all.find("Alpha 0")) << all;
@@ -93,6 +85,9 @@ TEST_F(FeedCommands, ArticlesNewestFirstByDayFilteredAndRemoveTakesThemAway) {
     EXPECT_EQ(cli({"cleanup"}).status, 0);
     EXPECT_FALSE(contains(cli({"articles"}).out, "Alpha")) << "a removed feed's articles stay";
     EXPECT_EQ(cli({"remove", "2"}).status, 1);
+
+    server.serve("/beta", {.status = 503, .body = "down"});
+    EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 1, "No internet connection"));
 }
 
 TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
