@@ -40,6 +40,15 @@ bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+testing::AssertionResult exitsWith(const CliRun& run, int status, std::string_view inOut,
+                                   std::string_view inErr) {
+    if (run.status == status && contains(run.out, inOut) && contains(run.err, inErr)) {
+        return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure()
+           << "status " << run.status << "\nout: " << run.out << "\nerr: " << run.err;
+}
+
 CliRun CliTest::cli(std::vector<std::string_view> arguments) const {
     const std::string folder = data.path().string();
     arguments.insert(arguments.begin(), {"--data-dir", folder});

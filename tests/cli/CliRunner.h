@@ -18,11 +18,13 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the pressling-cli under test with arguments (no shell interpretation) and, on top of
-// this process's environment, the variables in environment.
+// Runs pressling-cli with arguments (no shell) and environment added to this process's.
 CliRun runCli(const std::vector<std::string_view>& arguments,
               const std::map<std::string, std::string>& environment = {});
 bool contains(std::string_view text, std::string_view part);
+// Whether run ended with status and its output holds inOut and its error output inErr.
+testing::AssertionResult exitsWith(const CliRun& run, int status, std::string_view inOut,
+                                   std::string_view inErr = "");
 std::string slurp(const std::filesystem::path& path);
 
 // Runs the program on a throwaway data folder and catalog of its own.

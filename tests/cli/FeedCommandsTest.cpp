@@ -1,5 +1,4 @@
-// The commands that subscribe, refresh, read articles and move the list in and out as OPML,
-// end to end: pressling-cli against feeds on a loopback server, with a throwaway data folder.
+// The feed commands end to end: pressling-cli against feeds on a loopback server.
 
 #include "CliRunner.h"
 #include "platform/Sqlite.h"
@@ -51,45 +50,26 @@ protected:
 TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
     std::string feedScheme = server.url("/alpha");
     feedScheme.replace(0, 4, "feed");  // feed://127.0.0.1:port/alpha, as handed to the reader
-    auto run = cli({"add", feedScheme});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Link added\n");
-    run = cli({"add", server.url("/page")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.out, "RSS not found: ")) << run.out;
-    run = cli({"add", server.url("/gone")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.err, "404")) << run.err;
+    EXPECT_EQ(cli({"add", feedScheme}).out, "Link added\n");
+    EXPECT_TRUE(test::exitsWith(cli({"add", server.url("/page")}), 1, "RSS not found: "));
+    EXPECT_TRUE(test::exitsWith(cli({"add", server.url("/gone")}), 1, "", "404"));
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha"));
     EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
 }
 
-TEST_F(FeedCommands, RefreshStoresArticlesAndReportsFailedFeeds) {
+TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakesThemAway) {
     add("/alpha");
     add("/beta");
     server.serve("/beta", {.status = 500, .body = "down"});
     auto run = cli({"refresh"});
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(test::exitsWith(run, 0, "1 feed with errors"));
     EXPECT_TRUE(contains(run.out, "failed: ") && contains(run.out, "Updated at ")) << run.out;
-    EXPECT_TRUE(contains(run.out, "1 feed with errors")) << run.out;
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta", "\terror"));
 
     server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
-    run = cli({"refresh"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(contains(run.out, "5 articles loaded")) << run.out;
+    EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
 
-    server.serve("/alpha", {.status = 503, .body = "down"});
-    server.serve("/beta", {.status = 503, .body = "down"});
-    run = cli({"refresh"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.out, "No internet connection")) << run.out;
-}
-
-TEST_F(FeedCommands, ArticlesNewestFirstByDayFilteredAndRemoveTakesThemAway) {
-    add("/alpha");
-    add("/beta");
-    ASSERT_EQ(cli({"refresh"}).status, 0);
+    // The articles: newest first by day, found by text and by feed.
     const auto all = cli({"articles"}).out;
     EXPECT_TRUE(contains(all, "2003-06-12\n  ")) << all;
     EXPECT_LT(all.find("Alpha 2"), all.find("Alpha 0")) << all;
@@ -105,6 +85,9 @@ TEST_F(FeedCommands, ArticlesNewestFirstByDayFilteredAndRemoveTakesThemAway) {
     EXPECT_EQ(cli({"cleanup"}).status, 0);
     EXPECT_FALSE(contains(cli({"articles"}).out, "Alpha")) << "a removed feed's articles stay";
     EXPECT_EQ(cli({"remove", "2"}).status, 1);
+
+    server.serve("/beta", {.status = 503, .body = "down"});
+    EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 1, "No internet connection"));
 }
 
 TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
@@ -112,9 +95,8 @@ TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
         "<outline text=\"Folder\"><outline text=\"A\" xmlUrl=\"{}\"/><outline text=\"P\" "
         "xmlUrl=\"{}\"/></outline><outline text=\"B\" xmlUrl=\"{}\"/>",
         server.url("/alpha"), server.url("/page"), server.url("/beta")));
-    auto run = cli({"import", file.string()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.out, "failed: P (" + server.url("/page") + ")")) << run.out;
+    const auto run = cli({"import", file.string()});
+    EXPECT_TRUE(test::exitsWith(run, 1, "failed: P (" + server.url("/page") + ")"));
     EXPECT_TRUE(contains(run.out, "Imported 2 of 3 feeds")) << run.out;
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta"));
     EXPECT_EQ(cli({"import", (data.path() / "missing.opml").string()}).status, 1);
@@ -132,9 +114,7 @@ TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
 TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
     storeList("[{\"title\":\"A\",\"url\":");
     const auto file = data.write("out.opml", "my feeds");
-    const auto refused = cli({"export", file.string()});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(contains(refused.err, "cannot be read")) << refused.err;
+    EXPECT_TRUE(test::exitsWith(cli({"export", file.string()}), 1, "", "cannot be read"));
     EXPECT_EQ(slurp(file), "my feeds");
 
     storeList("[]");
@@ -144,8 +124,7 @@ TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
                        "SELECT RAISE(ABORT, 'refused'); END"));
     const auto run = cli(
         {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.out, "failed: A (")) << run.out;
+    EXPECT_TRUE(test::exitsWith(run, 1, "failed: A (")) << run.out;
     EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
 }
 
@@ -159,8 +138,7 @@ TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
                                       "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
     }
     const auto run = cli({"refresh"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.out, "could not be saved")) << run.out;
+    EXPECT_TRUE(test::exitsWith(run, 1, "could not be saved"));
     EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
 }
 

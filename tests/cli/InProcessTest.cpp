@@ -47,8 +47,7 @@ TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
     const std::string path = opml.string();
     EXPECT_EQ(runImportCommand(std::vector<std::string_view>{path}, std::chrono::milliseconds(50)),
               1);
-    // The check ends after the command has returned: what it writes to must still be there
-    // (AddressSanitizer reports a stack or heap use after return otherwise).
+    // The check ends after the command returned: what it writes to must outlive it (ASan).
     release.set_value();
     EXPECT_TRUE(waitUntilGlobalQueueIdle(std::chrono::seconds(30)));
     mainLoop().processPending();
@@ -62,9 +61,7 @@ TEST(InProcess, printableShowsControlCharactersAsEscapes) {
         {"a\nb\rc\td\x1b[31m\x7f", "a\\nb\\rc\\td\\x1b[31m\\x7f"},
         {std::string_view("nul\0", 4), "nul\\x00"},
         {"back\\n", "back\\\\n"},
-        {"csi \xC2\x9B"
-         "2J",
-         "csi \\u009b2J"},
+        {"csi \xC2\x9B\x32J", "csi \\u009b2J"},
         {"bad \xFF\xC3", "bad \\xff\\xc3"}};
     for (const auto& [text, shown] : rows) EXPECT_EQ(printable(text), shown) << shown;
 }

@@ -3,6 +3,8 @@
 #include "CliRunner.h"
 #include "support/LoopbackServer.h"
 
+#include <tuple>
+
 namespace pressling {
 namespace {
 
@@ -24,12 +26,8 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
     const std::string file = folder.write("my feed.xml", kFeed).string();
     const std::string blogLink = "file://" + folder.path().string() + "/my%20feed.xml";
     const std::string feedUrl = server.url("/feed");
-    struct Row {
-        std::vector<std::string> arguments;
-        int status;
-        std::string mentions;  // in stdout
-    };
-    const Row rows[] = {
+    // Arguments, exit status, and what stdout holds.
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
         {{file},
          0,
          R"({"feed":{"title":"Notes","description":"About notes"},"articles":[)"
@@ -54,12 +52,11 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
         {{(folder.path() / "missing.xml").string()}, 1, "missing.xml"},
         {{"ftp://example.org/feed.xml"}, 1, R"({"error":"cannot download ftp://example.org)"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [given, status, mentions] : rows) {
         std::vector<std::string_view> arguments{"parse"};
-        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        arguments.insert(arguments.end(), given.begin(), given.end());
         const auto run = test::runCli(arguments);
-        EXPECT_EQ(run.status, row.status) << row.mentions << run.err;
-        EXPECT_TRUE(contains(run.out, row.mentions)) << run.out;
+        EXPECT_TRUE(test::exitsWith(run, status, mentions));
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     }
 }

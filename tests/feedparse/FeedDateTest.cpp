@@ -1,5 +1,4 @@
-// Reading the dates feeds write. These tests run twice, in Madrid and in Tokyo (see
-// CMakeLists.txt): no answer may hold in one zone only.
+// Reading feed dates; run in Madrid and in Tokyo (CMakeLists.txt): no answer is zone-bound.
 
 #include "feedparse/FeedDate.h"
 

@@ -1,5 +1,4 @@
-// Feed documents into articles: the three formats, the rules that pick each value, checking
-// mode, and documents that must be refused whole.
+// Feed documents into articles: three formats, value rules, checking, refusing whole.
 
 #include "feedparse/RSSParser.h"
 #include "support/Fixtures.h"
@@ -56,27 +55,26 @@ std::string plain(std::string_view titleAndWeb, std::string_view description = "
 }
 
 TEST(RSSParser, ReadsTheThreeFormats) {
-    const auto rss2 = linesOf(test::readFixture("feedparse", "rss2.xml"));
-    ASSERT_EQ(rss2.size(), 4u);
-    EXPECT_EQ(rss2[0], "Liftoff News|Liftoff to Space Exploration.");
+    using testing::AllOf, testing::ElementsAre, testing::EndsWith, testing::StartsWith;
     // Escaped markup and CDATA are text alike, a link is trimmed, undeclared HTML entities read
     // as characters, and a bare guid is a relative link, unresolved.
-    EXPECT_TRUE(rss2[1].starts_with("Star City|Liftoff News|How do Americans get ready to work"));
-    EXPECT_TRUE(
-        rss2[1].ends_with("Russia's <a href=\"http://howe.iki.rssi.ru/GCTC/gctc_e.htm\">Star "
-                          "City</a>.|http://liftoff.msfc.nasa.gov/news/2003/"
-                          "news-starcity.asp|2003-06-03T09:39:21"));
-    EXPECT_TRUE(rss2[2].starts_with("Sky watchers & the Venus transit|Liftoff News|<p>Sky "));
-    EXPECT_TRUE(
-        rss2[2].ends_with("</p>|http://liftoff.msfc.nasa.gov/news/2003/news-VASIMR.asp|"
-                          "2003-05-30T11:06:42"));
-    EXPECT_TRUE(rss2[3].starts_with("The\302\240Engine That Does More\342\200\246|"));
-    EXPECT_TRUE(rss2[3].ends_with("|abc-123|2003-05-27T12:37:32")) << rss2[3];
+    EXPECT_THAT(
+        linesOf(test::readFixture("feedparse", "rss2.xml")),
+        ElementsAre("Liftoff News|Liftoff to Space Exploration.",
+                    AllOf(StartsWith("Star City|Liftoff News|How do Americans get ready to work"),
+                          EndsWith("Russia's <a href=\"http://howe.iki.rssi.ru/GCTC/gctc_e.htm\">"
+                                   "Star City</a>.|http://liftoff.msfc.nasa.gov/news/2003/"
+                                   "news-starcity.asp|2003-06-03T09:39:21")),
+                    AllOf(StartsWith("Sky watchers & the Venus transit|Liftoff News|<p>Sky "),
+                          EndsWith("</p>|http://liftoff.msfc.nasa.gov/news/2003/news-VASIMR.asp|"
+                                   "2003-05-30T11:06:42")),
+                    AllOf(StartsWith("The\302\240Engine That Does More\342\200\246|"),
+                          EndsWith("|abc-123|2003-05-27T12:37:32"))));
 
-    const auto rdf = linesOf(test::readFixture("feedparse", "rdf.xml"));
-    ASSERT_EQ(rdf.size(), 3u);
-    EXPECT_TRUE(
-        rdf[2].ends_with("|http://xml.com/pub/2000/08/09/rdfdb/index.html|2003-06-10T04:00:00"));
+    EXPECT_THAT(linesOf(test::readFixture("feedparse", "rdf.xml")),
+                ElementsAre(testing::_, testing::_,
+                            EndsWith("|http://xml.com/pub/2000/08/09/rdfdb/index.html|"
+                                     "2003-06-10T04:00:00")));
 
     // The third entry's id is not a URL and it has no guid: skipped. Content with child
     // elements keeps only the text after the last child's start.

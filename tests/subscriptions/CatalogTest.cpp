@@ -1,6 +1,4 @@
-// The feed catalog: one suite over the SQLite catalog (walking in name order, and through its
-// index as a large catalog does) and, with PRESSLING_TEST_POSTGRES set, the PostgreSQL one;
-// then what is particular to each, and CKFeed's delivery on the main queue.
+// The feed catalog: one suite over each backend, then what is particular to each.
 
 #include <gtest/gtest.h>
 
@@ -31,8 +29,7 @@ std::vector<std::string> names(const std::vector<CatalogRecord>& records) {
     return result;
 }
 
-// Runs sql on a SQLite file directly, as another program might; the first column of the last
-// row, if any.
+// Runs sql on a SQLite file as another program might; the last row's first column.
 std::string executeRaw(const std::filesystem::path& file, const std::string& sql) {
     auto db = sqlite::Database::open(file).value();
     auto statement = db.prepare(sql).value();
@@ -41,8 +38,7 @@ std::string executeRaw(const std::filesystem::path& file, const std::string& sql
     return last;
 }
 
-// Whether the PostgreSQL tests can run; when not, the current test is skipped, or failed
-// where a server is required (CI=true).
+// Whether the PostgreSQL tests can run; if not, skips the test, or fails it where required.
 bool haveTestPostgres() {
     if (test::testPostgresUrl()) return true;
     if (test::isTestPostgresRequired()) [] { FAIL() << "PRESSLING_TEST_POSTGRES is not set"; }();
@@ -96,8 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Catalog, CatalogSearchTest,
 
 TEST_P(CatalogSearchTest, returnsOnlyTheFirstMatchesInNameOrder) {
     const auto numbered = [](int i) { return (i < 10 ? "0" : "") + std::to_string(i); };
-    // Saved in a scrambled order (37 is prime to 80): a store that returned rows as written
-    // would fail.
+    // Saved scrambled (37 is prime to 80): a store returning rows as written would fail.
     for (int k = 0; k < 80; ++k) {
         const auto n = numbered(k * 37 % 80);
         save(record("https://match.example/" + n, "Match " + n, "Écoute zqxj"));
@@ -132,22 +127,15 @@ TEST_P(CatalogSearchTest, findsTheTextAsGivenInAnyFieldIgnoringCase) {
     using Names = std::vector<std::string>;
     // Case folded by Unicode rules in long text and short, sorted by code point (not by locale),
     // found in the url, not trimmed, wildcards and quotes matching only themselves.
-    const std::pair<const char*, Names> rows[] = {{"ÉCOLE", {"École zwq"}},
-                                                  {"Éc", {"École zwq"}},
-                                                  {"É", {"École zwq"}},
-                                                  {"ΣΟΦΊΑ", {"Zwq σοφία και γνώση"}},
-                                                  {"ΣΟ", {"Zwq σοφία και γνώση"}},
-                                                  {"zwq", {"Zwq σοφία και γνώση", "École zwq"}},
-                                                  {"QWZX-DIG", {"A digest"}},
-                                                  {" kqvj", {"Alpha kqvj"}},
-                                                  {"kqvj ", {}},
-                                                  {"0% p", {"100% pure"}},
-                                                  {"%", {"100% pure"}},
-                                                  {"e_c", {"snake_case"}},
-                                                  {"_", {"snake_case"}},
-                                                  {"k\\s", {"back\\slash"}},
-                                                  {"\\", {"back\\slash"}},
-                                                  {"\"hi\"", {"say \"hi\""}}};
+    // clang-format off
+    const std::pair<const char*, Names> rows[] = {
+        {"ÉCOLE", {"École zwq"}}, {"Éc", {"École zwq"}}, {"É", {"École zwq"}},
+        {"ΣΟΦΊΑ", {"Zwq σοφία και γνώση"}}, {"ΣΟ", {"Zwq σοφία και γνώση"}},
+        {"zwq", {"Zwq σοφία και γνώση", "École zwq"}}, {"QWZX-DIG", {"A digest"}},
+        {" kqvj", {"Alpha kqvj"}}, {"kqvj ", {}}, {"0% p", {"100% pure"}}, {"%", {"100% pure"}},
+        {"e_c", {"snake_case"}}, {"_", {"snake_case"}}, {"k\\s", {"back\\slash"}},
+        {"\\", {"back\\slash"}}, {"\"hi\"", {"say \"hi\""}}};
+    // clang-format on
     for (const auto& [text, expected] : rows) EXPECT_EQ(search(text), expected) << text;
 }
 
@@ -166,10 +154,14 @@ TEST_P(CatalogSearchTest, concurrentCallersAllSucceed) {
     EXPECT_EQ(search("vzzq").size(), 50u);
 }
 
-TEST(SqliteCatalogTest, walkingInNameOrderFindsWhatTheIndexFinds) {
-    // A walk of 40 feeds on the seeded catalog answers some texts and hands others on.
+class SqliteCatalogTest : public ::testing::Test {
+protected:
     test::TemporaryDirectory folder;
-    const auto file = folder.path() / "catalog.sqlite";
+    const std::filesystem::path file = folder.path() / "catalog.sqlite";
+};
+
+TEST_F(SqliteCatalogTest, walkingInNameOrderFindsWhatTheIndexFinds) {
+    // A walk of 40 feeds on the seeded catalog answers some texts and hands others on.
     auto walking = SqliteCatalog::open(file, {.nameOrderWalk = 40}).value();
     walking->save(record("https://a.example/", "Éternal Élan", "é and E")).value();
     auto indexing = SqliteCatalog::open(file, {.nameOrderWalk = 0}).value();
@@ -181,9 +173,8 @@ TEST(SqliteCatalogTest, walkingInNameOrderFindsWhatTheIndexFinds) {
     }
 }
 
-TEST(CatalogInputTest, refusesWhatNoBackendCouldStoreAlikeAndSettingsItCannotUse) {
-    test::TemporaryDirectory folder;
-    auto db = CatalogDatabase::open("sqlite:" + (folder.path() / "c.sqlite").string()).value();
+TEST_F(SqliteCatalogTest, refusesWhatNoBackendCouldStoreAlikeAndSettingsItCannotUse) {
+    auto db = CatalogDatabase::open("sqlite:" + file.string()).value();
     auto missing = record("https://a.example/", "A", "a");
     missing.about.reset();
     auto mismatched = record("https://a.example/", "A", "a");
@@ -222,11 +213,9 @@ TEST(PostgresCatalogTest, carriesOnWhenTheServerDropsItsConnection) {
     EXPECT_EQ(names(*found), std::vector<std::string>{"Before vqj"});
 }
 
-TEST(SqliteCatalogTest, aNewFileIsSeededOnce) {
+TEST_F(SqliteCatalogTest, aNewFileIsSeededOnce) {
     const auto seeds = SqliteCatalog::seedRecords();
     ASSERT_GE(seeds.size(), 200u);
-    test::TemporaryDirectory folder;
-    const auto file = folder.path() / "catalog.sqlite";
     const std::string first = seeds.front().recordName;
     ASSERT_EQ(SqliteCatalog::open(file).value()->search(first).value().size(), 1u);
     // A user's deletion must stick: seeding again on open would bring the feed back.
@@ -234,9 +223,7 @@ TEST(SqliteCatalogTest, aNewFileIsSeededOnce) {
     EXPECT_TRUE(SqliteCatalog::open(file).value()->search(first).value().empty());
 }
 
-TEST(SqliteCatalogTest, refusesASqliteFileOfSomethingElseAndLeavesItAlone) {
-    test::TemporaryDirectory folder;
-    const auto file = folder.path() / "other.sqlite";
+TEST_F(SqliteCatalogTest, refusesASqliteFileOfSomethingElseAndLeavesItAlone) {
     executeRaw(file, "CREATE TABLE notes (body TEXT)");
     const auto refused = SqliteCatalog::open(file).error();
     EXPECT_TRUE(refused.isUnavailable());
@@ -244,9 +231,7 @@ TEST(SqliteCatalogTest, refusesASqliteFileOfSomethingElseAndLeavesItAlone) {
     EXPECT_EQ(executeRaw(file, "SELECT group_concat(name) FROM sqlite_schema"), "notes");
 }
 
-TEST(SqliteCatalogTest, fieldsThatAreMissingOrNotTextReadAsNone) {
-    test::TemporaryDirectory folder;
-    const auto file = folder.path() / "catalog.sqlite";
+TEST_F(SqliteCatalogTest, fieldsThatAreMissingOrNotTextReadAsNone) {
     ASSERT_TRUE(SqliteCatalog::open(file));
     executeRaw(file,
                "INSERT INTO feed (url, name, about) VALUES ('https://n.example/', NULL, 'xjq'), "
@@ -261,11 +246,11 @@ TEST(SqliteCatalogTest, fieldsThatAreMissingOrNotTextReadAsNone) {
     EXPECT_EQ(readable, std::vector<std::string>{"Good xjq"});
 }
 
-// The process's catalog is made once: point it at a throwaway file before any test runs.
+// The process's catalog is made once: point it at a throwaway file before any test runs
+// (static, so that it is removed at exit also in a death test's child).
 class ProcessCatalogEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        // Static, so that it is removed at exit also in a death test's child.
         static const test::TemporaryDirectory folder;
         ::setenv("PRESSLING_CATALOG", ("sqlite:" + (folder.path() / "c.sqlite").string()).c_str(),
                  1);

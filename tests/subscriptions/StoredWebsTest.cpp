@@ -1,6 +1,5 @@
-// The stored subscription list: its exact bytes (the share helper and older builds read the
-// same entry), the reading rules, title order, the backup that keeps an unreadable list from
-// being destroyed by the next write, and appends from two processes that must both land.
+// The stored subscription list: exact bytes (the share helper and older builds read them),
+// reading rules, title order, the backup of an unreadable list, appends from two processes.
 
 #include "subscriptions/StoredWebs.h"
 
@@ -127,8 +126,7 @@ TEST_F(StoredWebsTest, keepsAnUnreadableListBeforeAnyWriteReplacesIt) {
     EXPECT_EQ(stored(kUnreadableStoredWebsKey), "garbage");
     EXPECT_EQ(stored(), R"([{"title":"N","url":"n"}])");
 
-    // Never over an earlier backup: other bytes go to the first free number, the same bytes
-    // nowhere.
+    // Never over an earlier backup: other bytes take the first free number, the same none.
     CaptureStderr();
     store("second garbage");
     saveWebs({}, kv);
@@ -141,7 +139,6 @@ TEST_F(StoredWebsTest, keepsAnUnreadableListBeforeAnyWriteReplacesIt) {
     EXPECT_EQ(stored(), "[]");
 }
 
-// Appends titles "<tag><i>" one update at a time through a store of its own.
 TEST_F(StoredWebsTest, losesNoAppendFromTwoProcesses) {
     const auto file = folder.path() / "shared.sqlite";
     ASSERT_TRUE(KeyValueStore(file).synchronize());  // closed again before the fork
@@ -160,11 +157,9 @@ TEST_F(StoredWebsTest, losesNoAppendFromTwoProcesses) {
         test::runInTwoProcesses([&] { return appendAll('C'); }, [&] { return appendAll('P'); });
     ASSERT_EQ(outcome.problem, "");
     EXPECT_TRUE(outcome.parentSucceeded && outcome.childSucceeded);
-    std::set<std::string> distinct;
-    for (const Web& web : loadStoredWebs(*std::make_unique<KeyValueStore>(file))) {
-        distinct.insert(web.title);
-    }
-    EXPECT_EQ(distinct.size(), 400u);
+    KeyValueStore reread(file);
+    const auto titles = loadStoredWebs(reread) | std::views::transform(&Web::title);
+    EXPECT_EQ(std::set<std::string>(titles.begin(), titles.end()).size(), 400u);
 }
 
 }  // namespace
