@@ -31,9 +31,8 @@ namespace pressling::test {
 inline constexpr std::chrono::seconds kEventLoopGuard{30};
 
 // Runs the event loop (the main queue included) until done() holds; false after the guard.
-inline bool waitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds guard = kEventLoopGuard) {
-    return QTest::qWaitFor(done, int(guard.count()));
+inline bool waitUntil(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, int(std::chrono::milliseconds(kEventLoopGuard).count()));
 }
 
 // The main queue while it lives: work without delay goes to the event loop as usual, delayed
