@@ -67,9 +67,7 @@ TEST_F(DialogTest, thePresenterShowsMessagesAsDialogsAndAlertsAsBoxes) {
     EXPECT_EQ(appeared(&window, std::nullopt)->textLabel()->text(), "") << "a dialog without text";
 }
 
-TEST(InfoViewControllerTest, itsCloseButtonClosesIt) {
-    QWidget window;
-    window.show();
+TEST_F(DialogTest, theInformationScreenClosesOnItsButton) {
     QPointer<InfoViewController> info = InfoViewController::present(&window);
     ASSERT_TRUE(waitUntil([&] { return info->isVisible(); }));
     info->findChild<QPushButton*>("closeButton")->click();

@@ -1,6 +1,5 @@
-// The article list's model over the fetched results, under QAbstractItemModelTester (which
-// stops at the first wrong count, bad parent or unbalanced begin/end): lazy batches, a save's
-// changes without a reset, the clean-up's silent deletions, the marker, and foreign rows.
+// The article list's model under QAbstractItemModelTester: lazy batches, a save's changes
+// without a reset, the clean-up's silent deletions, the marker, and foreign rows.
 
 #include "reading/ArticleListModel.h"
 #include "support/QtTestSupport.h"
@@ -16,8 +15,8 @@ using test::march2021;
 
 class ArticleListModelTest : public ::testing::Test {
 protected:
-    // n articles "<prefix> 0".. of feed A on day, one a minute back from 20:00, straight into
-    // the store (past saveArticles' per-feed cap).
+    // n articles "<prefix> 0".. on day, a minute apart back from 20:00, straight into the store
+    // (past saveArticles' per-feed cap).
     void insert(int day, int n, const std::string& prefix, const std::string& web = "Alpha") {
         for (int i = 0; i < n; ++i) {
             BlogPost post;

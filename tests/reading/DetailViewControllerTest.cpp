@@ -6,12 +6,10 @@
 #include "ui/ShareSheet.h"
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QToolButton>
 
 #include <future>

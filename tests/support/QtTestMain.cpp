@@ -1,7 +1,5 @@
-// main() of the suites that need a QApplication. Listing (gtest_discover_tests, at build time,
-// maybe without a display) never creates one. Running, the suites use the offscreen platform,
-// the Madrid zone their dates are written for, and a data folder of their own, so nothing
-// reaches the user's data even through the process-wide default stores.
+// Listing (at build time, maybe without a display) creates no QApplication. A data folder of
+// the suites' own keeps the process-wide default stores away from the user's data.
 
 #include "support/Fixtures.h"
 #include "ui/QtMainQueue.h"

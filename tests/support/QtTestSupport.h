@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers for the suites that run Qt screens: a printable QString, waiting on the event loop,
-// a main queue whose delays follow a manual clock, and throwaway stores.
+// For the Qt screen suites: printable QString, event-loop waits, a manual clock, stores.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -31,14 +30,12 @@ namespace pressling::test {
 inline constexpr std::chrono::seconds kEventLoopGuard{30};
 
 // Runs the event loop (the main queue included) until done() holds; false after the guard.
-inline bool waitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds guard = kEventLoopGuard) {
-    return QTest::qWaitFor(done, int(guard.count()));
+inline bool waitUntil(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, int(std::chrono::milliseconds(kEventLoopGuard).count()));
 }
 
-// The main queue while it lives: work without delay goes to the event loop as usual, delayed
-// work waits for advance() to bring the clock to it, so a test steps through time instead of
-// sleeping.
+// The main queue while it lives: undelayed work runs on the event loop, delayed work when
+// advance() brings the clock to it, so a test steps through time instead of sleeping.
 class ManualClockQueue final : public MainQueue {
 public:
     ManualClockQueue() : events_(ui::QtMainQueue::install()) { installMainQueue(*this); }

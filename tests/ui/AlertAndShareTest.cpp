@@ -4,7 +4,6 @@
 #include "ui/AlertPresenter.h"
 #include "ui/ShareSheet.h"
 
-#include <gtest/gtest.h>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>

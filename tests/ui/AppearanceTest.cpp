@@ -3,8 +3,6 @@
 #include "support/QtTestSupport.h"
 #include "ui/Appearance.h"
 
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 namespace pressling::ui {

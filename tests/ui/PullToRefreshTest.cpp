@@ -3,11 +3,9 @@
 #include "support/QtTestSupport.h"
 #include "ui/PullToRefresh.h"
 
-#include <gtest/gtest.h>
 #include <QListWidget>
 #include <QPointingDevice>
 #include <QScrollBar>
-#include <QSignalSpy>
 
 #include <tuple>
 

@@ -4,7 +4,6 @@
 #include "support/QtTestSupport.h"
 #include "ui/QtMainQueue.h"
 
-#include <gtest/gtest.h>
 #include <QCoreApplication>
 
 #include <atomic>

@@ -4,7 +4,6 @@
 #include "ui/NavigationController.h"
 #include "ui/SplitViewController.h"
 
-#include <gtest/gtest.h>
 #include <QToolButton>
 
 namespace pressling::ui {
