@@ -123,12 +123,11 @@ TEST(MakeSectionDate, isTheDayInTheCurrentZone) {
         {"UTC", at(year(999) / January / 2), "999-01-02"},
         {"UTC", at(year(2024) / December / 31), "2024-12-31"},
     };
-    const std::string before = std::getenv("TZ") ? std::getenv("TZ") : "UTC";
+    ScopedEnvironment environment;
     for (const auto& row : rows) {
-        ::setenv("TZ", row.zone, 1);
+        environment.set("TZ", row.zone);
         EXPECT_EQ(makeSectionDate(row.date), row.expected) << row.zone;
     }
-    ::setenv("TZ", before.c_str(), 1);
 }
 
 TEST_F(ArticleOperations, deletingAFeedByUrlAlsoTakesArticlesWhoseWebIsThatUrlUnannounced) {

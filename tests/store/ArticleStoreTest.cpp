@@ -28,9 +28,7 @@ TEST(ArticleStoreOpen, aNewFileKeepsEveryAttributeAcrossReopening) {
     TemporaryStore store;
     BlogPost full = post("Full", day(7));
     BlogPost bare;  // a row written by someone else may lack every attribute
-    store->insert(full);
-    store->insert(bare);
-    ASSERT_TRUE(store->save());
+    insertAndSave(*store, {full, bare});
 
     store.reopen();
     const auto posts = fetchAll(*store);
@@ -90,11 +88,8 @@ TEST(ArticleStoreContext, fetchSeesPendingChangesNewestFirstTiesByInsertionUndat
     TemporaryStore store;
     BlogPost undated = post("Undated", day(1));
     undated.pubDate.reset();
-    for (const auto& p :
-         {undated, post("Tie first", day(3)), post("Doomed", day(4)), post("Older", day(2))}) {
-        store->insert(p);
-    }
-    ASSERT_TRUE(store->save());
+    insertAndSave(*store, {undated, post("Tie first", day(3)), post("Doomed", day(4)),
+                           post("Older", day(2))});
     store->insert(post("Tie pending", day(3)));
     store->deleteObject(fetchAll(*store)[0]);  // "Doomed"
     EXPECT_TRUE(store->hasChanges());
@@ -113,9 +108,7 @@ TEST(ArticleStoreContext, fetchSeesPendingChangesNewestFirstTiesByInsertionUndat
 
 TEST(ArticleStoreContext, aFailedSaveRollsBackAndKeepsItsChangesForTheNextSaveWhichAnnouncesThem) {
     TemporaryStore store;
-    store->insert(post("Kept", day(5)));
-    store->insert(post("Doomed", day(6)));
-    ASSERT_TRUE(store->save());
+    insertAndSave(*store, {post("Kept", day(5)), post("Doomed", day(6))});
     const BlogPost doomed = fetchAll(*store)[0];
     ChangeRecorder recorder(*store);
 
@@ -149,9 +142,7 @@ TEST(ArticleStoreContext, aFailedSaveRollsBackAndKeepsItsChangesForTheNextSaveWh
 
 TEST(ArticleStoreContext, batchDeleteActsOnStoredRowsOnlyIsNotAnnouncedAndFailsWhole) {
     TemporaryStore store;
-    store->insert(post("A stored", day(5)));
-    store->insert(post("B stored", day(5), kFeedB));
-    ASSERT_TRUE(store->save());
+    insertAndSave(*store, {post("A stored", day(5)), post("B stored", day(5), kFeedB)});
     ChangeRecorder recorder(*store);
 
     store->insert(post("A pending", day(6)));
@@ -196,8 +187,7 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         BlogPost candidate = post(row.title, day(7));
         candidate.desc = row.desc;
         candidate.web = row.web;
-        store->insert(candidate);
-        ASSERT_TRUE(store->save());
+        insertAndSave(*store, {candidate});
         const auto predicate = ArticlePredicate::searching(row.needle);
         EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 1u : 0u) << "stored";
         EXPECT_EQ(ArticleStore::matches(predicate, candidate), row.found) << "in memory";
