@@ -118,7 +118,8 @@ TEST(FetchedResults, sectionsRunNewestDayFirstWithUndatedNamesAfterAndTheNameles
                            inSection(post("No section", day(9)), std::nullopt),
                            inSection(post("Empty section", day(1)), ""),
                            inSection(post("Odd section", day(2)), "someday"),
-                           post("7b", day(7, 9h)), undated, post("10a", day(10))});
+                           inSection(post("Other odd", day(3)), "later"), post("7b", day(7, 9h)),
+                           undated, post("10a", day(10))});
 
     FetchedResultsController controller(*store);
     EXPECT_EQ(controller.numberOfSections(), 0u) << "sections before the fetch";
@@ -127,8 +128,9 @@ TEST(FetchedResults, sectionsRunNewestDayFirstWithUndatedNamesAfterAndTheNameles
                                            {"2021-03-07", {"7b", "7a", "Undated"}},
                                            {"2021-03-05", {"5b", "5a"}},
                                            {"someday", {"Odd section"}},
+                                           {"later", {"Other odd"}},
                                            {"", {"No section", "Empty section"}}}));
-    for (IndexPath outside : {IndexPath{0, 1}, IndexPath{5, 0}}) {
+    for (IndexPath outside : {IndexPath{0, 1}, IndexPath{6, 0}}) {
         auto post = controller.objectAt(outside);
         ASSERT_FALSE(post.has_value());
         EXPECT_EQ(post.error().kind, StoreError::Kind::fetchFailed);
