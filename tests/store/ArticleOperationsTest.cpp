@@ -93,9 +93,7 @@ TEST_F(ArticleOperations, aFailedSaveKeepsTheEntriesAndTheCutForTheNextSave) {
     auto fresh = feedEntries(2, "Fresh ");
     for (auto& entry : fresh) entry.pubDate += 24h * 30;
     alterStoreFile(store.file(), kFailInserts);
-    auto failed = saveArticles(fresh, *store);
-    ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error().kind, StoreError::Kind::saveFailed);
+    expectStoreError(saveArticles(fresh, *store), StoreError::Kind::saveFailed);
 
     alterStoreFile(store.file(), kHealFault);
     ASSERT_TRUE(store->save());

@@ -131,9 +131,7 @@ TEST(FetchedResults, sectionsRunNewestDayFirstWithUndatedNamesAfterAndTheNameles
                                            {"later", {"Other odd"}},
                                            {"", {"No section", "Empty section"}}}));
     for (IndexPath outside : {IndexPath{0, 1}, IndexPath{6, 0}}) {
-        auto post = controller.objectAt(outside);
-        ASSERT_FALSE(post.has_value());
-        EXPECT_EQ(post.error().kind, StoreError::Kind::fetchFailed);
+        expectStoreError(controller.objectAt(outside), StoreError::Kind::fetchFailed);
         EXPECT_EQ(controller.loadedObjectAt(outside), nullptr);
     }
 }

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <expected>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -84,6 +86,18 @@ inline BlogPost post(std::string title, Date pubDate, std::string blogLink = kFe
                     makeSectionDate(pubDate),
                     title,
                     "A"};
+}
+
+// Fails the current test unless result is an error of kind whose message holds every fragment.
+template <class T>
+void expectStoreError(const std::expected<T, StoreError>& result, StoreError::Kind kind,
+                      std::initializer_list<std::string_view> fragments = {}) {
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().kind, kind);
+    for (std::string_view fragment : fragments) {
+        EXPECT_NE(result.error().message.find(fragment), std::string::npos)
+            << result.error().message;
+    }
 }
 
 inline void insertAndSave(ArticleStore& store, const std::vector<BlogPost>& posts) {
