@@ -1,6 +1,5 @@
-// What the refresh, the remove flow and the shell do to the stored articles: saving a feed's
-// entries (duplicates, the cap of 20 per feed group, bounded texts, failures), the day key and
-// deleting a feed.
+// Saving a feed's entries (duplicates, the cap of 20 per feed group, bounded texts, failures),
+// the day key and deleting a feed, as the refresh, the remove flow and the shell use them.
 
 #include "store/ArticleOperations.h"
 

@@ -1,6 +1,5 @@
-// The article store's file and its view context: what open accepts and refuses (never
-// touching a file it refuses), what a fetch sees of pending changes, what a save writes,
-// keeps after a failure and announces, and how the search matches text.
+// The article store: what open refuses (never touching the file), what a fetch sees of pending
+// changes, what a save writes, keeps after a failure and announces, and how search matches.
 
 #include "store/ArticleStore.h"
 
@@ -88,9 +87,9 @@ TEST(ArticleStoreContext, fetchSeesPendingChangesNewestFirstTiesByInsertionUndat
     undated.pubDate.reset();
     insertAndSave(*store, {undated, post("Tie first", day(3)), post("Doomed", day(4)),
                            post("Older", day(2))});
-    store->insert(post("Tie pending", day(3)));
     store->deleteObject(fetchAll(*store)[0]);  // "Doomed"
-    EXPECT_TRUE(store->hasChanges());
+    EXPECT_TRUE(store->hasChanges()) << "a pending deletion alone did not count";
+    store->insert(post("Tie pending", day(3)));
 
     const Titles expected{"Tie pending", "Tie first", "Older", "Undated"};
     EXPECT_EQ(titles(fetchAll(*store)), expected);
@@ -99,7 +98,6 @@ TEST(ArticleStoreContext, fetchSeesPendingChangesNewestFirstTiesByInsertionUndat
     EXPECT_TRUE(fetchAll(*store, ArticlePredicate::feed(kFeedB)).empty())
         << "a pending insert ignored the predicate";
     ASSERT_TRUE(store->save());
-    EXPECT_FALSE(store->hasChanges());
     store.reopen();
     EXPECT_EQ(titles(fetchAll(*store)), expected);
 }
