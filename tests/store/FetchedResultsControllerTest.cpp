@@ -281,9 +281,10 @@ TEST_F(FetchedResultsChanges, insertsDeletionsAndMixedSavesTurnEachMirrorIntoThe
     EXPECT_EQ(lists[0].delegate->batches, 2);
 
     for (int i = 0; i < 4; ++i) deleteStored("Day 3 #" + std::to_string(i));
+    deleteStored("Between");
     deleteStored("Day 7 #2");
     ASSERT_TRUE(store->save());
-    expectMirrorsMatchTheStore("after deletions that empty a section");
+    expectMirrorsMatchTheStore("after deletions that empty two sections");
 
     // Inserted rows before and after the deleted ones, in the same section and in others.
     deleteStored("Day 5 #1");
@@ -297,13 +298,7 @@ TEST_F(FetchedResultsChanges, insertsDeletionsAndMixedSavesTurnEachMirrorIntoThe
     expectMirrorsMatchTheStore("after a mixed save");
 
     // The cap of saveArticles: new entries in and the oldest of the group out, one save.
-    std::vector<Article> entries;
-    for (int i = 0; i < 15; ++i) {
-        entries.push_back(article("Capped " + std::to_string(i),
-                                  "https://a.example/c" + std::to_string(i), day(6, 1h * i), kFeedA,
-                                  "Feed"));
-    }
-    ASSERT_TRUE(saveArticles(entries, *store));
+    ASSERT_TRUE(saveArticles(feedEntries(15, "Capped ", kFeedA, "Feed"), *store));
     expectMirrorsMatchTheStore("after a capped save");
 
     const int before = lists[0].delegate->batches;

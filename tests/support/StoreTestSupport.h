@@ -132,9 +132,8 @@ private:
     std::unique_ptr<ArticleStore> store_;
 };
 
-// Runs sql on its own connection to file: another process's view of the store, through which
-// faults reach it (a trigger that fails writes, a table taken away) without touching its
-// insides.
+// Runs sql on its own connection to file, as another process would: how faults (a trigger that
+// fails writes, a table taken away) reach the store without touching its insides.
 inline void alterStoreFile(const std::filesystem::path& file, std::string_view sql) {
     auto db = sqlite::Database::open(file);
     ASSERT_TRUE(db.has_value()) << db.error().message;
