@@ -1,6 +1,5 @@
-// What the refresh, the remove flow and the shell do to the stored articles: saving a feed's
-// entries (duplicates, the cap of 20 per feed group, bounded texts, failures), the day key and
-// deleting a feed.
+// Saving a feed's entries (duplicates, the cap of 20 per feed group, bounded texts, failures),
+// the day key and deleting a feed, as the refresh, the remove flow and the shell use them.
 
 #include "store/ArticleOperations.h"
 
@@ -93,9 +92,7 @@ TEST_F(ArticleOperations, aFailedSaveKeepsTheEntriesAndTheCutForTheNextSave) {
     auto fresh = feedEntries(2, "Fresh ");
     for (auto& entry : fresh) entry.pubDate += 24h * 30;
     alterStoreFile(store.file(), kFailInserts);
-    auto failed = saveArticles(fresh, *store);
-    ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error().kind, StoreError::Kind::saveFailed);
+    expectStoreError(saveArticles(fresh, *store), StoreError::Kind::saveFailed);
 
     alterStoreFile(store.file(), kHealFault);
     ASSERT_TRUE(store->save());
@@ -123,12 +120,11 @@ TEST(MakeSectionDate, isTheDayInTheCurrentZone) {
         {"UTC", at(year(999) / January / 2), "999-01-02"},
         {"UTC", at(year(2024) / December / 31), "2024-12-31"},
     };
-    const std::string before = std::getenv("TZ") ? std::getenv("TZ") : "UTC";
+    ScopedEnvironment environment;
     for (const auto& row : rows) {
-        ::setenv("TZ", row.zone, 1);
+        environment.set("TZ", row.zone);
         EXPECT_EQ(makeSectionDate(row.date), row.expected) << row.zone;
     }
-    ::setenv("TZ", before.c_str(), 1);
 }
 
 TEST_F(ArticleOperations, deletingAFeedByUrlAlsoTakesArticlesWhoseWebIsThatUrlUnannounced) {

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <expected>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -86,6 +88,18 @@ inline BlogPost post(std::string title, Date pubDate, std::string blogLink = kFe
                     "A"};
 }
 
+// Fails the current test unless result is an error of kind whose message holds every fragment.
+template <class T>
+void expectStoreError(const std::expected<T, StoreError>& result, StoreError::Kind kind,
+                      std::initializer_list<std::string_view> fragments = {}) {
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().kind, kind);
+    for (std::string_view fragment : fragments) {
+        EXPECT_NE(result.error().message.find(fragment), std::string::npos)
+            << result.error().message;
+    }
+}
+
 inline void insertAndSave(ArticleStore& store, const std::vector<BlogPost>& posts) {
     for (const auto& post : posts) store.insert(post);
     auto saved = store.save();
@@ -118,9 +132,8 @@ private:
     std::unique_ptr<ArticleStore> store_;
 };
 
-// Runs sql on its own connection to file: another process's view of the store, through which
-// faults reach it (a trigger that fails writes, a table taken away) without touching its
-// insides.
+// Runs sql on its own connection to file, as another process would: how faults (a trigger that
+// fails writes, a table taken away) reach the store without touching its insides.
 inline void alterStoreFile(const std::filesystem::path& file, std::string_view sql) {
     auto db = sqlite::Database::open(file);
     ASSERT_TRUE(db.has_value()) << db.error().message;
