@@ -1,6 +1,4 @@
-// URLs handed to the application: the scheme rule that turns them into feed addresses, and
-// subscribing to the result with its outcome shown through the presenter — or nothing at all
-// when there is no window.
+// URLs handed to the application: the scheme rule, and subscribing with the outcome shown.
 
 #include "flows/OpenURL.h"
 
@@ -42,7 +40,6 @@ struct RecordingPresenter final : SubscribePresenter {
     std::vector<std::string> alerts;
 };
 
-// Without a window nothing happens; otherwise "Link added" only for a feed that is in the list.
 using OpenURLTest = FlowTest;
 
 TEST_F(OpenURLTest, showsLinkAddedOnlyWhenTheFeedIsInTheList) {
@@ -73,6 +70,7 @@ TEST_F(OpenURLTest, showsLinkAddedOnlyWhenTheFeedIsInTheList) {
     EXPECT_EQ(presenter.alerts, (std::vector<std::string>{"RSS not found", "Link not saved"}));
     EXPECT_EQ(storedList(), (std::vector<Web>{{"Opened", server.url("/feed"), {}}}));
     EXPECT_NE(console.find("404"), std::string::npos) << console;
+    EXPECT_NE(console.find("no such folder"), std::string::npos) << "why it was not saved";
 }
 
 }  // namespace
