@@ -32,8 +32,9 @@ struct Import {
     bool done = false;  // main queue only
 };
 
-// Why the feed at url was not imported, or "" when it was. addRSS succeeds also when it could
-// not write the list, so the list itself says whether the feed is in it.
+// Why the feed at url was not imported, or "" when it was. A failed write is addRSS's own error;
+// addRSS also succeeds without writing when another address holds the feed's title, so the list
+// itself says whether the feed is in it.
 std::string importFeed(const OpmlFeed& feed) {
     const auto url = Url::parse(feed.xmlUrl);
     if (!url || !url->isHttpOrHttps()) return "not an http or https address";
@@ -43,8 +44,7 @@ std::string importFeed(const OpmlFeed& feed) {
     const bool listed = std::ranges::any_of(
         *webs, [&](const Web& web) { return web.url == url->absoluteString(); });
     return listed ? ""
-                  : "not in the subscription list afterwards: it could not be saved, or "
-                    "a subscription of the same title has another address";
+                  : "a subscription of the same title has another address";
 }
 
 }  // namespace
