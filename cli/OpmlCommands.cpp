@@ -43,8 +43,7 @@ std::string importFeed(const OpmlFeed& feed) {
     if (!webs) return webs.error();
     const bool listed = std::ranges::any_of(
         *webs, [&](const Web& web) { return web.url == url->absoluteString(); });
-    return listed ? ""
-                  : "a subscription of the same title has another address";
+    return listed ? "" : "a subscription of the same title has another address";
 }
 
 }  // namespace
