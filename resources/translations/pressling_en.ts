@@ -112,5 +112,37 @@ There is nothing to read yet: you have no subscriptions, or none of them has art
         <source>New Window</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Add to Pressling</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Done</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Your link have been process succesfully and it will be available in your feed list</source>
+        <translation>Your link has been processed successfully and will be available in your feed list</translation>
+    </message>
+    <message>
+        <source>Link is not valid</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The link could not be downloaded: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The link could not be added to your feed list: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No link</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Drop a feed's link on this window, or start Feedgrab with one: feedgrab URL</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 </TS>

@@ -118,5 +118,37 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
         <source>New Window</source>
         <translation>Nueva ventana</translation>
     </message>
+    <message>
+        <source>Add to Pressling</source>
+        <translation>Añadir a Pressling</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Hecho</translation>
+    </message>
+    <message>
+        <source>Your link have been process succesfully and it will be available in your feed list</source>
+        <translation>Tu enlace se ha procesado correctamente y aparecerá en tu lista de fuentes</translation>
+    </message>
+    <message>
+        <source>Link is not valid</source>
+        <translation>El enlace no es válido</translation>
+    </message>
+    <message>
+        <source>The link could not be downloaded: %1</source>
+        <translation>No se pudo descargar el enlace: %1</translation>
+    </message>
+    <message>
+        <source>The link could not be added to your feed list: %1</source>
+        <translation>No se pudo añadir el enlace a tu lista de fuentes: %1</translation>
+    </message>
+    <message>
+        <source>No link</source>
+        <translation>Ningún enlace</translation>
+    </message>
+    <message>
+        <source>Drop a feed's link on this window, or start Feedgrab with one: feedgrab URL</source>
+        <translation>Suelta el enlace de una fuente en esta ventana, o abre Feedgrab con él: feedgrab URL</translation>
+    </message>
 </context>
 </TS>

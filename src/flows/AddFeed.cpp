@@ -1,26 +1,15 @@
 #include "flows/AddFeed.h"
 
-#include "feedparse/RSSData.h"
-#include "feedparse/RSSParser.h"
+#include "feedparse/FeedCheck.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UnicodeText.h"
-#include "store/TextLimits.h"
+#include "subscriptions/AppendWeb.h"
 #include "subscriptions/CKFeed.h"
-#include "subscriptions/StoredWebs.h"
 
 #include <fmt/format.h>
 
-#include <algorithm>
-
 namespace pressling {
-namespace {
-
-// Equal up to canonical equivalence, case counting.
-bool sameTitle(const std::string& a, const std::string& b) { return canonicallyEqual(a, b); }
-
-}  // namespace
 
 AddRSSError AddRSSError::notFound(const Url& url, std::string_view why) {
     return AddRSSError{RSSError::notFound, fmt::format("{}: {}", url.absoluteString(), why)};
@@ -40,39 +29,23 @@ std::expected<void, AddRSSError> addRSS(const Url& url) {
 }
 
 std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore) {
-    auto parser = RSSParser::fromUrl(url);
-    if (!parser) return std::unexpected(AddRSSError::fromDownload(std::move(parser.error())));
-    RSSParser& feed = **parser;
-    feed.checking = true;
-    // Checking mode ends in a stop, or in a fault for a page that is not XML at all; valid and
-    // title are the verdict either way.
-    (void)feed.parse();
-    if (!feed.valid()) {
-        return std::unexpected(AddRSSError::notFound(url, "no dated entry whose date reads"));
+    auto checked = checkFeed(url);
+    if (!checked) {
+        if (checked.error().download) {
+            return std::unexpected(AddRSSError::fromDownload(std::move(*checked.error().download)));
+        }
+        return std::unexpected(AddRSSError::notFound(url, checked.error().why));
     }
-    if (!feed.title()) return std::unexpected(AddRSSError::notFound(url, "the feed has no title"));
-
-    const RSSData data{boundedText(*feed.title(), kMaxTitleBytes),
-                       boundedText(feed.desc().value_or(""), kMaxDescriptionBytes), url};
+    const RSSData& data = *checked;
     CKFeed::save(data);
 
-    bool alreadySubscribed = false;
-    auto written = updateStoredWebs(
-        [&](const std::vector<Web>& stored) -> std::optional<std::vector<Web>> {
-            alreadySubscribed = std::ranges::any_of(
-                stored, [&](const Web& web) { return sameTitle(web.title, data.name); });
-            if (alreadySubscribed) return std::nullopt;
-            std::vector<Web> next = stored;
-            next.push_back(Web{data.name, url.absoluteString(), std::nullopt});
-            return next;
-        },
-        listStore);
-    if (!written) {
+    auto appended = appendWeb(Web{data.name, url.absoluteString(), std::nullopt}, listStore);
+    if (!appended) {
         return std::unexpected(
             AddRSSError::notSaved(fmt::format("\"{}\" was not added to the subscription list: {}",
-                                              data.name, written.error().message)));
+                                              data.name, appended.error().message)));
     }
-    if (alreadySubscribed) return {};
+    if (*appended == AppendOutcome::alreadySubscribed) return {};
     NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
     return {};
 }

@@ -2,9 +2,9 @@
 
 #include "platform/UnicodeText.h"
 
+#include "feedparse/TextLimits.h"
 #include "store/ArticleStore.h"
 #include "store/PersistentContainer.h"
-#include "store/TextLimits.h"
 
 #include <fmt/format.h>
 

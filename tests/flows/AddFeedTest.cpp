@@ -2,8 +2,8 @@
 
 #include "flows/AddFeed.h"
 
+#include "feedparse/TextLimits.h"
 #include "platform/DataFolder.h"
-#include "store/TextLimits.h"
 #include "support/LoopbackServer.h"
 #include "support/StoreTestSupport.h"
 

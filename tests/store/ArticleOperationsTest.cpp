@@ -3,7 +3,7 @@
 
 #include "store/ArticleOperations.h"
 
-#include "store/TextLimits.h"
+#include "feedparse/TextLimits.h"
 #include "support/StoreTestSupport.h"
 
 #include <gtest/gtest.h>

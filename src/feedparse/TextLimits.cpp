@@ -1,4 +1,4 @@
-#include "store/TextLimits.h"
+#include "feedparse/TextLimits.h"
 
 namespace pressling {
 

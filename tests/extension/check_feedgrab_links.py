@@ -1,0 +1,28 @@
+#!/usr/bin/env python3
+"""Fails when the feedgrab binary holds code of the article store, the refresh, the add and
+remove flows or the reader's screens, or loads the web engine; or when it lacks the parser,
+the subscription list or the catalog's save (so that a stripped or wrong binary cannot pass).
+Usage: check_feedgrab_links.py FEEDGRAB"""
+import re
+import subprocess
+import sys
+
+binary = sys.argv[1]
+symbols = subprocess.run(["nm", "-C", "--defined-only", binary], check=True,
+                         capture_output=True, text=True).stdout
+libraries = subprocess.run(["ldd", binary], check=True, capture_output=True, text=True).stdout
+
+FORBIDDEN = [r"pressling::ArticleStore\b", r"pressling::PersistentContainer\b",
+             r"pressling::persistentContainer\(", r"pressling::FetchedResultsController\b",
+             r"pressling::refreshFeeds\(", r"pressling::addRSS\(", r"pressling::removeWeb\(",
+             r"pressling::cleanUpArticles\(", r"MasterViewController", r"DetailViewController",
+             r"pressling::app::"]
+REQUIRED = [r"pressling::RSSParser::parse\(", r"pressling::appendWeb\(",
+            r"pressling::CKFeed::save\("]
+
+faults = [f"feedgrab holds {p}" for p in FORBIDDEN if re.search(p, symbols)]
+faults += [f"feedgrab lacks {p}" for p in REQUIRED if not re.search(p, symbols)]
+faults += [f"feedgrab loads {line.split()[0]}" for line in libraries.splitlines()
+           if "WebEngine" in line]
+print("\n".join(faults) or "feedgrab links the parser, the list and the catalog only")
+sys.exit(1 if faults else 0)
