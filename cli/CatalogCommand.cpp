@@ -2,7 +2,6 @@
 
 #include "MainLoop.h"
 #include "Printable.h"
-#include "Usage.h"
 
 #include <iostream>
 #include <memory>
@@ -15,14 +14,11 @@ constexpr std::chrono::seconds kSearchTimeLimit{60};
 
 }  // namespace
 
-int runCatalogCommand(std::span<const std::string_view> arguments, const CatalogSearch& search) {
-    if (arguments.size() != 2 || arguments[0] != "search") {
-        return usageError("catalog needs a search text", kCatalogUsage);
-    }
+int runCatalogCommand(std::string text, const CatalogSearch& search) {
     // Shared with the completion, which may still come after the wait below has given up.
     using Outcome = std::optional<std::expected<std::vector<RSSData>, CatalogError>>;
     const auto result = std::make_shared<Outcome>();
-    search(std::string(arguments[1]), [result](auto outcome) { *result = std::move(outcome); });
+    search(std::move(text), [result](auto outcome) { *result = std::move(outcome); });
     if (!mainLoop().runUntil([&] { return result->has_value(); }, kSearchTimeLimit)) {
         std::cerr << "pressling-cli: the catalog did not answer within " << kSearchTimeLimit.count()
                   << " s\n";

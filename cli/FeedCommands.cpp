@@ -1,13 +1,14 @@
 #include "FeedCommands.h"
 
+#include "Json.h"
 #include "MainLoop.h"
 #include "Printable.h"
-#include "Usage.h"
 #include "flows/AddFeed.h"
 #include "flows/Cleanup.h"
 #include "flows/OpenURL.h"
 #include "flows/Refresh.h"
 #include "flows/RemoveFeed.h"
+#include "platform/Date.h"
 #include "platform/Log.h"
 #include "store/FetchedResultsController.h"
 #include "store/PersistentContainer.h"
@@ -17,7 +18,6 @@
 #include <fmt/format.h>
 
 #include <atomic>
-#include <charconv>
 #include <ctime>
 #include <iostream>
 #include <mutex>
@@ -40,13 +40,6 @@ public:
     }
 };
 
-std::optional<std::size_t> positiveNumber(std::string_view text) {
-    std::size_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value == 0) return std::nullopt;
-    return value;
-}
-
 std::string localTime(std::string_view format) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -58,10 +51,12 @@ std::string localTime(std::string_view format) {
 
 }  // namespace
 
-int runAddCommand(std::span<const std::string_view> arguments) {
-    if (arguments.size() != 1) return usageError("add needs one URL", kAddUsage);
-    const auto url = normalizeOpenedURL(arguments[0]);
-    if (!url) return usageError("not a URL: " + std::string(arguments[0]), kAddUsage);
+int runAddCommand(std::string_view text) {
+    const auto url = normalizeOpenedURL(text);
+    if (!url) {
+        std::cerr << "pressling-cli: not a URL: " << printable(text) << '\n';
+        return 1;
+    }
 
     ConsolePresenter presenter;
     subscribe(*url, [&]() -> SubscribePresenter* { return &presenter; });
@@ -69,20 +64,15 @@ int runAddCommand(std::span<const std::string_view> arguments) {
     return presenter.alerted ? 1 : 0;
 }
 
-int runRemoveCommand(std::span<const std::string_view> arguments) {
-    if (arguments.size() != 1) return usageError("remove needs a position", kRemoveUsage);
-    const auto position = positiveNumber(arguments[0]);
-    if (!position) {
-        return usageError("not a position: " + std::string(arguments[0]), kRemoveUsage);
-    }
+int runRemoveCommand(std::size_t position) {
     const auto webs = loadWebs();
-    if (*position > webs.size()) {
-        std::cerr << "pressling-cli: there is no subscription " << *position << " (the list has "
+    if (position == 0 || position > webs.size()) {
+        std::cerr << "pressling-cli: there is no subscription " << position << " (the list has "
                   << webs.size() << ")\n";
         return 1;
     }
-    const Web& web = webs[*position - 1];
-    if (auto removed = removeWeb(*position - 1); !removed) {
+    const Web& web = webs[position - 1];
+    if (auto removed = removeWeb(position - 1); !removed) {
         std::cerr << "pressling-cli: cannot remove " << printable(web.title) << ": "
                   << removed.error().message << '\n';
         return 1;
@@ -92,8 +82,7 @@ int runRemoveCommand(std::span<const std::string_view> arguments) {
     return 0;
 }
 
-int runRefreshCommand(std::span<const std::string_view> arguments) {
-    if (!arguments.empty()) return usageError("refresh takes no arguments", kRefreshUsage);
+int runRefreshCommand() {
     RunLoop& loop = mainLoop();
     ArticleStore& store = persistentContainer();
 
@@ -139,62 +128,66 @@ int runRefreshCommand(std::span<const std::string_view> arguments) {
     return 0;
 }
 
-int runArticlesCommand(std::span<const std::string_view> arguments) {
+int runArticlesCommand(const ArticlesOptions& options) {
     ArticlePredicate predicate;
-    std::size_t limit = 50;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string_view option = arguments[i];
-        if (i + 1 == arguments.size()) {
-            return usageError(std::string(option) + " needs a value", kArticlesUsage);
-        }
-        const std::string_view value = arguments[++i];
-        if (option == "--feed") {
-            predicate.blogLinkEquals = std::string(value);
-        } else if (option == "--search") {
-            predicate.search = std::string(value);
-        } else if (option == "--limit") {
-            const auto number = positiveNumber(value);
-            if (!number) return usageError("--limit needs a number above 0", kArticlesUsage);
-            limit = *number;
-        } else {
-            return usageError("unknown option " + std::string(option), kArticlesUsage);
-        }
-    }
-
+    predicate.blogLinkEquals = options.feed;
+    predicate.search = options.search;
+    const std::size_t limit = options.limit;
     FetchedResultsController results(persistentContainer(), predicate);
     if (auto fetched = results.performFetch(); !fetched) {
         std::cerr << "pressling-cli: " << fetched.error().message << '\n';
         return 1;
     }
-    std::size_t shown = 0;
-    for (std::size_t section = 0; section < results.numberOfSections() && shown < limit;
+    // The posts shown, each with its day, newest first.
+    std::vector<std::pair<std::string, BlogPost>> shown;
+    for (std::size_t section = 0; section < results.numberOfSections() && shown.size() < limit;
          ++section) {
-        const std::string& day = results.sectionName(section);
-        std::cout << (shown == 0 ? "" : "\n") << (day.empty() ? "Previous..." : day) << '\n';
-        for (std::size_t row = 0; row < results.numberOfObjects(section) && shown < limit;
-             ++row, ++shown) {
-            const auto post = results.objectAt({section, row});
+        for (std::size_t row = 0; row < results.numberOfObjects(section) && shown.size() < limit;
+             ++row) {
+            auto post = results.objectAt({section, row});
             if (!post) {
                 std::cerr << "pressling-cli: " << post.error().message << '\n';
                 return 1;
             }
-            const std::string time =
-                post->pubDate
-                    ? fmt::format(
-                          "{:%H:%M}",
-                          fmt::localtime(std::chrono::system_clock::to_time_t(*post->pubDate)))
-                    : std::string("--:--");
-            std::cout << "  " << time << "  " << printable(post->web.value_or("")) << "  "
-                      << printable(post->title.value_or("")) << "\n         "
-                      << printable(post->link ? post->link->absoluteString() : std::string())
-                      << '\n';
+            shown.emplace_back(results.sectionName(section), std::move(*post));
         }
+    }
+    const auto text = [](const std::optional<std::string>& value) { return value.value_or(""); };
+    const auto link = [](const BlogPost& post) {
+        return post.link ? post.link->absoluteString() : std::string();
+    };
+    if (options.json) {
+        Json list = Json::array();
+        for (const auto& [day, post] : shown) {
+            list.push_back(
+                {{"day", day},
+                 {"title", text(post.title)},
+                 {"description", text(post.desc)},
+                 {"web", text(post.web)},
+                 {"blogLink", text(post.blogLink)},
+                 {"link", link(post)},
+                 {"pubDate", post.pubDate ? Json(toIso8601Utc(*post.pubDate)) : Json()}});
+        }
+        printJson(list);
+        return 0;
+    }
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const auto& [day, post] = shown[i];
+        if (i == 0 || day != shown[i - 1].first) {
+            std::cout << (i == 0 ? "" : "\n") << (day.empty() ? "Previous..." : day) << '\n';
+        }
+        const std::string time =
+            post.pubDate
+                ? fmt::format("{:%H:%M}",
+                              fmt::localtime(std::chrono::system_clock::to_time_t(*post.pubDate)))
+                : std::string("--:--");
+        std::cout << "  " << time << "  " << printable(text(post.web)) << "  "
+                  << printable(text(post.title)) << "\n         " << printable(link(post)) << '\n';
     }
     return 0;
 }
 
-int runCleanupCommand(std::span<const std::string_view> arguments) {
-    if (!arguments.empty()) return usageError("cleanup takes no arguments", kCleanupUsage);
+int runCleanupCommand() {
     if (auto cleaned = cleanUpArticles(); !cleaned) {
         std::cerr << "pressling-cli: " << cleaned.error().message << '\n';
         return 1;

@@ -1,7 +1,7 @@
 #include "ListCommand.h"
 
+#include "Json.h"
 #include "Printable.h"
-#include "Usage.h"
 
 #include "subscriptions/StoredWebs.h"
 
@@ -9,9 +9,19 @@
 
 namespace pressling::cli {
 
-int runListCommand(std::span<const std::string_view> arguments) {
-    if (!arguments.empty()) return usageError("list takes no arguments", kListUsage);
+int runListCommand(bool json) {
     const auto webs = loadWebs();
+    if (json) {
+        Json list = Json::array();
+        for (std::size_t i = 0; i < webs.size(); ++i) {
+            list.push_back({{"position", i + 1},
+                            {"title", webs[i].title},
+                            {"url", webs[i].url},
+                            {"error", webs[i].error ? Json(*webs[i].error) : Json(nullptr)}});
+        }
+        printJson(list);
+        return 0;
+    }
     for (std::size_t i = 0; i < webs.size(); ++i) {
         std::cout << i + 1 << '\t' << printable(webs[i].title) << '\t' << printable(webs[i].url);
         if (webs[i].error.value_or(false)) std::cout << "\terror";

@@ -3,7 +3,6 @@
 #include "AtomicFile.h"
 #include "MainLoop.h"
 #include "Printable.h"
-#include "Usage.h"
 #include "flows/AddFeed.h"
 #include "platform/DispatchGroup.h"
 #include "platform/GlobalQueue.h"
@@ -48,10 +47,7 @@ std::string importFeed(const OpmlFeed& feed) {
 
 }  // namespace
 
-int runImportCommand(std::span<const std::string_view> arguments,
-                     std::chrono::milliseconds timeLimit) {
-    if (arguments.size() != 1) return usageError("import needs one OPML file", kImportUsage);
-    const std::string path(arguments[0]);
+int runImportCommand(const std::string& path, std::chrono::milliseconds timeLimit) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::cerr << "pressling-cli: cannot read " << path << '\n';
@@ -95,19 +91,18 @@ finishBackgroundWork();
 return import->failed == 0 ? 0 : 1;
 }  // namespace pressling::cli
 
-int runExportCommand(std::span<const std::string_view> arguments) {
-    if (arguments.size() > 1) return usageError("export takes at most one file", kExportUsage);
+int runExportCommand(const std::optional<std::string>& file) {
     const auto webs = readWebs();
     if (!webs) {
         std::cerr << "pressling-cli: nothing exported: " << webs.error() << '\n';
         return 1;
     }
     const std::string document = writeOpml(*webs);
-    if (arguments.empty()) {
+    if (!file) {
         std::cout << document << std::flush;
         return std::cout ? 0 : 1;
     }
-    if (auto written = replaceFile(std::string(arguments[0]), document); !written) {
+    if (auto written = replaceFile(*file, document); !written) {
         std::cerr << "pressling-cli: " << written.error() << '\n';
         return 1;
     }

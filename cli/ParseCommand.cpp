@@ -1,11 +1,9 @@
 #include "ParseCommand.h"
 
-#include "Usage.h"
+#include "Json.h"
 
 #include "feedparse/RSSParser.h"
 #include "platform/Date.h"
-
-#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <cstring>
@@ -17,57 +15,12 @@
 namespace pressling::cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-struct ParseArguments {
-    bool check = false;
-    std::optional<std::string> url;
-    std::string source;
-};
-
-std::expected<ParseArguments, std::string> readArguments(std::span<const std::string_view> args) {
-    ParseArguments parsed;
-    bool haveSource = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--check") {
-            parsed.check = true;
-        } else if (arg == "--url" || arg.starts_with("--url=")) {
-            std::string_view value;
-            if (arg == "--url") {
-                if (i + 1 == args.size()) return std::unexpected("--url needs a URL");
-                value = args[++i];
-            } else {
-                value = arg.substr(6);
-            }
-            if (!Url::parse(value))
-                return std::unexpected("--url: not a URL: " + std::string(value));
-            parsed.url = std::string(value);
-        } else if (arg.starts_with("--") && arg.size() > 2) {
-            return std::unexpected("unknown option " + std::string(arg));
-        } else if (haveSource) {
-            return std::unexpected("more than one SOURCE");
-        } else {
-            parsed.source = std::string(arg);
-            haveSource = true;
-        }
-    }
-    if (!haveSource || parsed.source.empty()) return std::unexpected("missing SOURCE");
-    return parsed;
-}
-
 Json optionalText(const std::optional<std::string>& text) {
     return text ? Json(*text) : Json(nullptr);
 }
 
-void print(const Json& json) {
-    // Feed text reaches us as UTF-8 from the XML parser; replace rather than fail on anything
-    // that is not.
-    std::cout << json.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
-}
-
 int fail(std::string_view message) {
-    print(Json{{"error", message}});
+    printJson(Json{{"error", message}});
     return 1;
 }
 
@@ -81,7 +34,7 @@ std::expected<std::string, std::string> readFile(const std::filesystem::path& pa
 }
 
 // The parser for SOURCE: downloaded when it is an http(s) URL, read from disk otherwise.
-std::expected<std::unique_ptr<RSSParser>, std::string> openSource(const ParseArguments& args) {
+std::expected<std::unique_ptr<RSSParser>, std::string> openSource(const ParseOptions& args) {
     const auto url = Url::parse(args.source);
     if (url && url->isHttpOrHttps()) {
         if (!args.url) {
@@ -119,20 +72,17 @@ Json articleJson(const Article& article) {
 
 }  // namespace
 
-int runParseCommand(std::span<const std::string_view> arguments) {
-    const auto args = readArguments(arguments);
-    if (!args) return usageError(args.error(), kParseUsage);
-
-    auto parser = openSource(*args);
+int runParseCommand(const ParseOptions& options) {
+    auto parser = openSource(options);
     if (!parser) return fail(parser.error());
     RSSParser& rss = **parser;
 
-    if (args->check) {
+    if (options.check) {
         rss.checking = true;
         (void)rss.parse();  // a check ends in a stop; only its verdict counts
-        print(Json{{"valid", rss.valid()},
-                   {"title", optionalText(rss.title())},
-                   {"description", optionalText(rss.desc())}});
+        printJson(Json{{"valid", rss.valid()},
+                       {"title", optionalText(rss.title())},
+                       {"description", optionalText(rss.desc())}});
         return 0;
     }
 
@@ -140,7 +90,7 @@ int runParseCommand(std::span<const std::string_view> arguments) {
     if (!articles) return fail(articles.error().message());
     Json list = Json::array();
     for (const Article& article : *articles) list.push_back(articleJson(article));
-    print(Json{
+    printJson(Json{
         {"feed", {{"title", optionalText(rss.title())}, {"description", optionalText(rss.desc())}}},
         {"articles", std::move(list)}});
     return 0;

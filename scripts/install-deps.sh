@@ -29,6 +29,9 @@ packages=(
   qt6-webengine-dev    # the article's web page
   qt6-tools-dev qt6-l10n-tools # translations (lrelease, lupdate)
   xvfb xauth           # real windows without a screen, for screenshots
+  libcli11-dev         # pressling-cli's and feedgrab's arguments
+  desktop-file-utils appstream # validating the installed desktop entries and metainfo
+  dpkg-dev file        # the .deb's dependencies (dpkg-shlibdeps, through CPack)
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -35,8 +35,8 @@ constexpr const char* kHelperTexts[] = {
     QT_TRANSLATE_NOOP("Pressling", "The link could not be downloaded: %1"),
     QT_TRANSLATE_NOOP("Pressling", "The link could not be added to your feed list: %1"),
     QT_TRANSLATE_NOOP("Pressling", "No link"),
-    QT_TRANSLATE_NOOP("Pressling",
-                      "Drop a feed's link on this window, or start Feedgrab with one: feedgrab URL"),
+    QT_TRANSLATE_NOOP(
+        "Pressling", "Drop a feed's link on this window, or start Feedgrab with one: feedgrab URL"),
     QT_TRANSLATE_NOOP("Pressling", "Loading..."),
 };
 static_assert(std::string_view(kHelperTexts[0]) == kLinkAddedTitle);

@@ -33,8 +33,7 @@ GrabOutcome grabLink(std::string_view link, KeyValueStore& listStore,
         }
         return {kNotAFeedTitle, kNotAFeedInfo, {}};
     }
-    auto appended =
-        appendWeb(Web{checked->name, url->absoluteString(), std::nullopt}, listStore);
+    auto appended = appendWeb(Web{checked->name, url->absoluteString(), std::nullopt}, listStore);
     if (!appended) {
         log::error(fmt::format("\"{}\" was not added to the subscription list: {}", checked->name,
                                appended.error().message));

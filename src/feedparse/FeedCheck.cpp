@@ -19,7 +19,8 @@ std::expected<RSSData, FeedCheckError> checkFeed(const Url& url, const DownloadO
     if (!feed.valid()) {
         return std::unexpected(FeedCheckError{std::nullopt, "no dated entry whose date reads"});
     }
-    if (!feed.title()) return std::unexpected(FeedCheckError{std::nullopt, "the feed has no title"});
+    if (!feed.title())
+        return std::unexpected(FeedCheckError{std::nullopt, "the feed has no title"});
     return RSSData{boundedText(*feed.title(), kMaxTitleBytes),
                    boundedText(feed.desc().value_or(""), kMaxDescriptionBytes), url};
 }

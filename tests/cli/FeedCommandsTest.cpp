@@ -78,6 +78,15 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
     const auto limited = cli({"articles", "--feed", server.url("/alpha"), "--limit", "2"}).out;
     EXPECT_TRUE(contains(limited, "Alpha 1") && !contains(limited, "Beta")) << limited;
     EXPECT_EQ(std::count(limited.begin(), limited.end(), '\n'), 7) << limited;  // 2 days
+    const auto json =
+        cli({"articles", "--feed", server.url("/alpha"), "--limit", "2", "--json"}).out;
+    EXPECT_TRUE(contains(json, R"([{"day":"2003-06-12","title":"Alpha 2","description":"Body",)"
+                               R"("web":"Alpha","blogLink":")" +
+                                   server.url("/alpha") +
+                                   R"(","link":"https://example.org/Alpha/2",)"
+                                   R"("pubDate":"2003-06-12T04:00:00.000Z"},{"day":"2003-06-11")"))
+        << json;
+    EXPECT_FALSE(contains(json, "Alpha 0")) << json;
 
     const auto removed = cli({"remove", "1"});
     EXPECT_EQ(removed.out, "Removed Alpha (" + server.url("/alpha") + ")\n") << removed.err;

@@ -23,13 +23,11 @@ void answerAtOnce(std::string, CKFeed::SearchCompletion done) {
 }
 
 TEST(InProcess, aCatalogThatAnswersAtOnceFindsTheMainQueueReady) {
-    const std::vector<std::string_view> arguments{"search", "x"};
     // In a fresh process of its own, where nothing else has touched the main queue yet.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(runCatalogCommand(arguments, answerAtOnce)), testing::ExitedWithCode(0),
-                "");
+    EXPECT_EXIT(std::exit(runCatalogCommand("x", answerAtOnce)), testing::ExitedWithCode(0), "");
     testing::internal::CaptureStdout();
-    EXPECT_EQ(runCatalogCommand(arguments, answerAtOnce), 0);
+    EXPECT_EQ(runCatalogCommand("x", answerAtOnce), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Bad\\x1b[2J\\nname\ta\\tb\thttps://a.example/\n");
 }
@@ -44,9 +42,7 @@ TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
     test::TemporaryDirectory folder;
     const auto opml = folder.write("a.opml", "<opml version=\"2.0\"><body><outline xmlUrl=\"" +
                                                  server.url("/slow") + "\"/></body></opml>");
-    const std::string path = opml.string();
-    EXPECT_EQ(runImportCommand(std::vector<std::string_view>{path}, std::chrono::milliseconds(50)),
-              1);
+    EXPECT_EQ(runImportCommand(opml.string(), std::chrono::milliseconds(50)), 1);
     // The check ends after the command returned: what it writes to must outlive it (ASan).
     release.set_value();
     EXPECT_TRUE(waitUntilGlobalQueueIdle(std::chrono::seconds(30)));
