@@ -6,7 +6,8 @@ set(PRESSLING_HOMEPAGE "https://pressling.example.org" CACHE STRING
     "The project's web address; the AppStream screenshots are under its docs/")
 
 install(TARGETS pressling-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pressling
+        RENAME copyright)
 
 set(man_pages pressling-cli.1)
 if(TARGET pressling AND TARGET feedgrab)
@@ -47,6 +48,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "pressling-cli, the same core for scripts and cron.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -27,7 +27,9 @@ for size in 16x16 32x32 48x48 64x64 128x128 256x256 scalable; do
   ls share/icons/hicolor/$size/apps/pressling.* >/dev/null 2>&1 || fault "no $size icon"
 done
 for entry in pressling feedgrab; do
-  desktop-file-validate "share/applications/$entry.desktop" || fault "$entry.desktop"
+  # Hints too: an entry the menus would file under "Other" is a fault here.
+  problems=$(desktop-file-validate "share/applications/$entry.desktop" 2>&1) || true
+  [ -z "$problems" ] || fault "$entry.desktop: $problems"
 done
 grep -q '^Exec=feedgrab %u$' share/applications/feedgrab.desktop ||
   fault "feedgrab.desktop does not hand it a URL"
@@ -43,7 +45,10 @@ if [ "${2:-}" = "--deb" ]; then
     qt6-qpa-plugins; do
     [[ $depends == *"$package"* ]] || fault "the .deb does not depend on $package"
   done
-  dpkg-deb -c "$deb" | grep -q '/usr/bin/feedgrab$' || fault "the .deb lacks feedgrab"
+  contents=$(dpkg-deb -c "$deb")
+  for program in pressling pressling-cli feedgrab; do
+    [[ $contents == *"./usr/bin/$program"* ]] || fault "the .deb lacks $program"
+  done
 fi
 
 [ "$faults" -eq 0 ] && echo "check-install: what lands in the staging folder is sound"
