@@ -10,6 +10,7 @@
 #include "ParseCommand.h"
 #include "flows/OpenURL.h"
 #include "platform/DataFolder.h"
+#include "platform/Version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -66,7 +67,7 @@ const CLI::Validator kOpenedUrl(
 
 int main(int argc, char** argv) {
     CLI::App program{"The Pressling feed reader without a screen.", "pressling-cli"};
-    program.set_version_flag("--version", std::string("pressling-cli ") + PRESSLING_VERSION);
+    program.set_version_flag("--version", "pressling-cli " + std::string(presslingVersion()));
     program.require_subcommand(1);
     std::string folder;
     program.add_option("--data-dir", folder, "Work on the data in DIR")

@@ -21,8 +21,9 @@ for program in pressling pressling-cli feedgrab; do
   [ -z "$(groff -man -ww -z "share/man/man1/$program.1" 2>&1)" ] ||
     fault "the man page of $program does not format cleanly"
 done
-bin/pressling-cli --version | grep -q '^pressling-cli ' || fault "pressling-cli --version"
-bin/feedgrab --version | grep -q '^feedgrab ' || fault "feedgrab --version"
+for program in pressling pressling-cli feedgrab; do
+  [[ $(bin/$program --version) == "$program "[0-9]* ]] || fault "$program --version"
+done
 for size in 16x16 32x32 48x48 64x64 128x128 256x256 scalable; do
   ls share/icons/hicolor/$size/apps/pressling.* >/dev/null 2>&1 || fault "no $size icon"
 done

@@ -8,6 +8,7 @@
 #include "app/SceneDelegate.h"
 #include "platform/DataFolder.h"
 #include "platform/KeyValueStore.h"
+#include "platform/Version.h"
 #include "reading/MasterViewController.h"
 #include "store/PersistentContainer.h"
 #include "ui/Appearance.h"
@@ -128,6 +129,10 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("pressling %s\n", std::string(pressling::presslingVersion()).c_str());
+        return 0;
+    }
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
         std::fputs(
             "pressling: there is no display to open a window on (neither DISPLAY nor "

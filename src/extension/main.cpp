@@ -9,6 +9,7 @@
 #include "platform/DataFolder.h"
 #include "platform/GlobalQueue.h"
 #include "platform/KeyValueStore.h"
+#include "platform/Version.h"
 #include "ui/Localized.h"
 #include "ui/QtMainQueue.h"
 
@@ -33,7 +34,7 @@ bool isSet(const char* name) {
 
 int main(int argc, char** argv) {
     CLI::App options{"Checks a feed's link and adds it to Pressling's subscriptions.", "feedgrab"};
-    options.set_version_flag("--version", std::string("feedgrab ") + PRESSLING_VERSION);
+    options.set_version_flag("--version", "feedgrab " + std::string(pressling::presslingVersion()));
     std::string folder;
     options.add_option("--data-dir", folder, "Work on the Pressling data in DIR")
         ->option_text("DIR");
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     if (!folder.empty()) pressling::setDataFolderOverride(folder);
 
     QApplication::setApplicationName("feedgrab");
-    QApplication::setApplicationVersion(PRESSLING_VERSION);
+    QApplication::setApplicationVersion(QString::fromUtf8(pressling::presslingVersion()));
     QApplication::setDesktopFileName("feedgrab");
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(":/icons/pressling-256.png"));
