@@ -2,8 +2,10 @@
 
 #include "feedparse/RSSData.h"
 #include "feedparse/RSSParser.h"
+#include "platform/GlobalQueue.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
+#include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UnicodeText.h"
 #include "store/TextLimits.h"
@@ -35,11 +37,7 @@ AddRSSError AddRSSError::notSaved(std::string_view why) {
     return AddRSSError{RSSError::notSaved, std::string(why)};
 }
 
-std::expected<void, AddRSSError> addRSS(const Url& url) {
-    return addRSS(url, KeyValueStore::defaultStore());
-}
-
-std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore) {
+std::expected<RSSData, AddRSSError> checkFeed(const Url& url) {
     auto parser = RSSParser::fromUrl(url);
     if (!parser) return std::unexpected(AddRSSError::fromDownload(std::move(parser.error())));
     RSSParser& feed = **parser;
@@ -47,13 +45,13 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
     // Checking mode ends in a stop, or in a fault for a page that is not XML at all; valid and
     // title are the verdict either way.
     (void)feed.parse();
-    if (!feed.valid()) {
-        return std::unexpected(AddRSSError::notFound(url, "no dated entry whose date reads"));
-    }
+    if (!feed.valid()) return std::unexpected(AddRSSError::notFound(url, "not a feed"));
     if (!feed.title()) return std::unexpected(AddRSSError::notFound(url, "the feed has no title"));
+    return RSSData{boundedText(*feed.title(), kMaxTitleBytes),
+                   boundedText(feed.desc().value_or(""), kMaxDescriptionBytes), url};
+}
 
-    const RSSData data{boundedText(*feed.title(), kMaxTitleBytes),
-                       boundedText(feed.desc().value_or(""), kMaxDescriptionBytes), url};
+std::expected<void, AddRSSError> storeFeed(const RSSData& data, KeyValueStore& listStore) {
     CKFeed::save(data);
 
     bool alreadySubscribed = false;
@@ -63,7 +61,7 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
                 stored, [&](const Web& web) { return sameTitle(web.title, data.name); });
             if (alreadySubscribed) return std::nullopt;
             std::vector<Web> next = stored;
-            next.push_back(Web{data.name, url.absoluteString(), std::nullopt});
+            next.push_back(Web{data.name, data.url.absoluteString(), std::nullopt});
             return next;
         },
         listStore);
@@ -77,24 +75,47 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
     return {};
 }
 
-void subscribe(const Url& url, const PresenterSupplier& presenter) {
-    subscribe(url, presenter, KeyValueStore::defaultStore());
+std::expected<void, AddRSSError> addRSS(const Url& url) {
+    return addRSS(url, KeyValueStore::defaultStore());
 }
 
-void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore) {
-    SubscribePresenter* screen = presenter ? presenter() : nullptr;
+std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore) {
+    auto feed = checkFeed(url);
+    if (!feed) return std::unexpected(std::move(feed.error()));
+    return storeFeed(*feed, listStore);
+}
+
+void subscribe(const Url& url, const PresenterSupplier& presenter, std::function<void()> done) {
+    subscribe(url, presenter, KeyValueStore::defaultStore(), std::move(done));
+}
+
+void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore,
+               std::function<void()> done) {
+    std::shared_ptr<SubscribePresenter> screen = presenter ? presenter() : nullptr;
     if (!screen) return;
-    auto added = addRSS(url, listStore);
-    if (added) {
-        screen->showTransientMessage(kLinkAddedText);
-        return;
-    }
-    log::error(fmt::format("Cannot subscribe: {}", added.error().message));
-    const bool notSaved = added.error().isNotSaved();
-    screen->presentAlert(
-        Alert{std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
-              std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
-              {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}});
+    screen->checkStarted();
+    // The download and the parse are what take time; the list, the notification and the screen
+    // stay on the main thread, as every other writer of them expects.
+    globalAsync([url, screen, &listStore, done = std::move(done)]() mutable {
+        auto feed = checkFeed(url);
+        mainQueue().async([feed = std::move(feed), screen, &listStore, done = std::move(done)] {
+            const auto added = feed ? storeFeed(*feed, listStore)
+                                    : std::expected<void, AddRSSError>(std::unexpected(feed.error()));
+            screen->checkEnded();
+            if (added) {
+                screen->showTransientMessage(kLinkAddedText);
+            } else {
+                log::error(fmt::format("Cannot subscribe: {}", added.error().message));
+                const bool notSaved = added.error().isNotSaved();
+                screen->presentAlert(
+                    Alert{std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
+                          std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
+                          {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}},
+                    added.error().message);
+            }
+            if (done) done();
+        });
+    });
 }
 
 }  // namespace pressling
