@@ -75,6 +75,7 @@ TEST_F(SingleInstanceTest, aSecondLaunchHandsOverAndAKilledInstanceBlocksNoOne) 
     QProcess& next = launch({feedLink("/second")});
     EXPECT_TRUE(subscribed("/second")) << "the next launch runs and subscribes by itself";
     EXPECT_EQ(next.state(), QProcess::Running);
+    EXPECT_TRUE(listening()) << "and takes later launches";
 }
 
 }  // namespace
