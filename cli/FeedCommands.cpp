@@ -69,7 +69,8 @@ int runAddCommand(std::span<const std::string_view> arguments) {
     if (!url) return usageError("not a URL: " + std::string(arguments[0]), kAddUsage);
 
     const auto presenter = std::make_shared<ConsolePresenter>();
-    subscribe(*url, [&] { return presenter; }, [presenter] { presenter->done = true; });
+    subscribe(
+        *url, [&] { return presenter; }, [presenter] { presenter->done = true; });
     if (!mainLoop().runUntil([&] { return presenter->done; }, kAddTimeLimit)) {
         std::cerr << "pressling-cli: the check did not finish\n";
         return 1;

@@ -29,6 +29,7 @@ packages=(
   qt6-webengine-dev    # the article's web page
   qt6-tools-dev qt6-l10n-tools # translations (lrelease, lupdate)
   xvfb xauth           # real windows without a screen, for screenshots
+  desktop-file-utils   # desktop-file-validate for the desktop entry
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -118,5 +118,77 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
         <source>New Window</source>
         <translation>Nueva ventana</translation>
     </message>
+    <message>
+        <source>The feed works, but the list of subscriptions could not be saved. Please try again.</source>
+        <translation>El canal funciona, pero no se ha podido guardar la lista de suscripciones. Inténtalo de nuevo.</translation>
+    </message>
+    <message>
+        <source>Add Feed</source>
+        <translation>Añadir canal</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Buscar</translation>
+    </message>
+    <message>
+        <source>Add a feed by its address</source>
+        <translation>Añadir un canal por su dirección</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Hecho</translation>
+    </message>
+    <message>
+        <source>Enter text to start searching</source>
+        <translation>Escribe algo para empezar a buscar</translation>
+    </message>
+    <message>
+        <source>There are no RSS in our list, try to add new it manually</source>
+        <translation>No hay canales así en nuestra lista. Prueba a añadir uno por su dirección.</translation>
+    </message>
+    <message>
+        <source>New RRS feed</source>
+        <translation>Nuevo canal RSS</translation>
+    </message>
+    <message>
+        <source>Enter RSS URL</source>
+        <translation>Dirección del canal RSS</translation>
+    </message>
+    <message>
+        <source>Subscribe</source>
+        <translation>Suscribirse</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Add Feed…</source>
+        <translation>Añadir canal…</translation>
+    </message>
+    <message>
+        <source>Import Subscriptions…</source>
+        <translation>Importar suscripciones…</translation>
+    </message>
+    <message>
+        <source>Export Subscriptions…</source>
+        <translation>Exportar suscripciones…</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Archivo</translation>
+    </message>
+    <message>
+        <source>OPML files (*.opml *.xml)</source>
+        <translation>Archivos OPML (*.opml *.xml)</translation>
+    </message>
+    <message>
+        <source>Added %1 of %2 feeds</source>
+        <translation>Se han añadido %1 de %2 canales</translation>
+    </message>
+    <message>
+        <source>These could not be added:</source>
+        <translation>No se han podido añadir:</translation>
+    </message>
 </context>
 </TS>

@@ -93,15 +93,16 @@ void AddRSSTableViewController::updateSearchResults(const QString& text) {
         return;
     }
     QPointer<AddRSSTableViewController> self(this);
-    search_(text.toStdString(), [self, generation](std::expected<std::vector<RSSData>, CatalogError> found) {
-        if (self.isNull() || generation != self->searchGeneration_) return;
-        if (!found) {
-            log::error("Catalog search failed: " + found.error().message());
-            return;
-        }
-        self->showRows(std::move(*found));
-        self->updateBackgroundMessage(false);
-    });
+    search_(text.toStdString(),
+            [self, generation](std::expected<std::vector<RSSData>, CatalogError> found) {
+                if (self.isNull() || generation != self->searchGeneration_) return;
+                if (!found) {
+                    log::error("Catalog search failed: " + found.error().message());
+                    return;
+                }
+                self->showRows(std::move(*found));
+                self->updateBackgroundMessage(false);
+            });
 }
 
 void AddRSSTableViewController::showRows(std::vector<RSSData> rows) {
@@ -119,8 +120,9 @@ void AddRSSTableViewController::showRows(std::vector<RSSData> rows) {
 void AddRSSTableViewController::updateBackgroundMessage(bool searching) {
     QString text;
     if (rsss_.empty()) {
-        text = searching ? Localized::tr("Enter text to start searching")
-                         : Localized::tr("There are no RSS in our list, try to add new it manually");
+        text = searching
+                   ? Localized::tr("Enter text to start searching")
+                   : Localized::tr("There are no RSS in our list, try to add new it manually");
     }
     background_->setText(text);
     background_->setVisible(!text.isEmpty());

@@ -68,14 +68,15 @@ SubscriptionCommands::SubscriptionCommands(KeyValueStore& listStore, QWidget* wi
         if (window_) AddRSSTableViewController::present(listStore_, window_);
     });
     connect(import_, &QAction::triggered, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            window_, Localized::tr("Import Subscriptions…"), QString(), Localized::key(kOpmlFilter));
+        const QString path =
+            QFileDialog::getOpenFileName(window_, Localized::tr("Import Subscriptions…"), QString(),
+                                         Localized::key(kOpmlFilter));
         if (!path.isEmpty()) importFile(path);
     });
     connect(export_, &QAction::triggered, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            window_, Localized::tr("Export Subscriptions…"), "subscriptions.opml",
-            Localized::key(kOpmlFilter));
+        const QString path =
+            QFileDialog::getSaveFileName(window_, Localized::tr("Export Subscriptions…"),
+                                         "subscriptions.opml", Localized::key(kOpmlFilter));
         if (!path.isEmpty()) exportFile(path);
     });
 }
@@ -125,31 +126,31 @@ void SubscriptionCommands::importFile(const QString& path) {
     QPointer<SubscriptionCommands> self(this);
     import->group.notify([self, import, presenter] {
         presenter->checkEnded();
-        QStringList failed;
-        for (std::size_t i = 0; i < import->feeds.size(); ++i) {
-            if (import->failures[i].empty()) continue;
-            const OpmlFeed& feed = import->feeds[i];
-            failed << QStringLiteral("%1: %2").arg(
-                QString::fromStdString(feed.title.empty() ? feed.xmlUrl : feed.title),
-                QString::fromStdString(import->failures[i]));
-        }
-        const int total = int(import->feeds.size());
-        const int added = total - int(failed.size());
-        if (self.isNull() || self->window_.isNull()) return;
-        auto* box = new QMessageBox(QMessageBox::Information, Localized::tr("Import Subscriptions…"),
-                                    Localized::tr("Added %1 of %2 feeds").arg(added).arg(total),
-                                    QMessageBox::Ok, self->window_);
-        box->setObjectName("importReport");
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        if (!failed.isEmpty()) {
-            box->setInformativeText(Localized::tr("These could not be added:") + "\n" +
-                                    failed.join('\n'));
-        }
-        box->setWindowModality(Qt::WindowModal);
-        box->open();
-        emit self->importFinished(added, total);
-    });
-}
+    QStringList failed;
+    for (std::size_t i = 0; i < import->feeds.size(); ++i) {
+        if (import->failures[i].empty()) continue;
+        const OpmlFeed& feed = import->feeds[i];
+        failed << QStringLiteral("%1: %2").arg(
+            QString::fromStdString(feed.title.empty() ? feed.xmlUrl : feed.title),
+            QString::fromStdString(import->failures[i]));
+    }
+    const int total = int(import->feeds.size());
+    const int added = total - int(failed.size());
+    if (self.isNull() || self->window_.isNull()) return;
+    auto* box = new QMessageBox(QMessageBox::Information, Localized::tr("Import Subscriptions…"),
+                                Localized::tr("Added %1 of %2 feeds").arg(added).arg(total),
+                                QMessageBox::Ok, self->window_);
+    box->setObjectName("importReport");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (!failed.isEmpty()) {
+        box->setInformativeText(Localized::tr("These could not be added:") + "\n" +
+                                failed.join('\n'));
+    }
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+    emit self->importFinished(added, total);
+});
+}  // namespace pressling::app
 
 void SubscriptionCommands::exportFile(const QString& path) {
     const auto webs = readWebs(listStore_);

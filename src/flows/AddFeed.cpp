@@ -98,9 +98,12 @@ void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore
     // stay on the main thread, as every other writer of them expects.
     globalAsync([url, screen, &listStore, done = std::move(done)]() mutable {
         auto feed = checkFeed(url);
-        mainQueue().async([feed = std::move(feed), screen, &listStore, done = std::move(done)] {
-            const auto added = feed ? storeFeed(*feed, listStore)
-                                    : std::expected<void, AddRSSError>(std::unexpected(feed.error()));
+        // The presenter is the main thread's: this thread lets go of it before the hand-over.
+        mainQueue().async([feed = std::move(feed), screen = std::move(screen), &listStore,
+                           done = std::move(done)] {
+            const auto added =
+                feed ? storeFeed(*feed, listStore)
+                     : std::expected<void, AddRSSError>(std::unexpected(feed.error()));
             screen->checkEnded();
             if (added) {
                 screen->showTransientMessage(kLinkAddedText);
@@ -108,9 +111,10 @@ void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore
                 log::error(fmt::format("Cannot subscribe: {}", added.error().message));
                 const bool notSaved = added.error().isNotSaved();
                 screen->presentAlert(
-                    Alert{std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
-                          std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
-                          {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}},
+                    Alert{
+                        std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
+                        std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
+                        {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}},
                     added.error().message);
             }
             if (done) done();

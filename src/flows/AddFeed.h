@@ -87,12 +87,11 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
 // checkEnded() and then the outcome: success (already subscribed included) shows
 // kLinkAddedText as a transient message; any failure is logged on the console and presented as
 // an alert with one default-style button kOkeyButton, whose only effect is to close it, and the
-// failure's own message as its reason: titled kListNotSavedTitle ("Error") with kListNotSavedMessage when the
-// list could not be written, else kRSSNotFoundTitle with kRSSNotFoundMessage. Several checks
-// may run at once; each outcome is shown once, in the order the checks finish. done, if given,
-// runs on the main queue after the outcome was shown.
-void subscribe(const Url& url, const PresenterSupplier& presenter,
-               std::function<void()> done = {});
+// failure's own message as its reason: titled kListNotSavedTitle ("Error") with
+// kListNotSavedMessage when the list could not be written, else kRSSNotFoundTitle with
+// kRSSNotFoundMessage. Several checks may run at once; each outcome is shown once, in the order the
+// checks finish. done, if given, runs on the main queue after the outcome was shown.
+void subscribe(const Url& url, const PresenterSupplier& presenter, std::function<void()> done = {});
 // As above, on an explicit subscription list store, which must outlive the check.
 void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore,
                std::function<void()> done = {});

@@ -86,8 +86,8 @@ void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
     openRSSURL(text, presenter, KeyValueStore::defaultStore(), std::move(done));
 }
 
-void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
-                KeyValueStore& listStore, std::function<void()> done) {
+void openRSSURL(std::string_view text, const PresenterSupplier& presenter, KeyValueStore& listStore,
+                std::function<void()> done) {
     const auto url = normalizeOpenedURL(text);
     if (!url) {
         log::warning(fmt::format("Cannot open \"{}\": it is not an address", text));

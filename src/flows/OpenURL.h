@@ -35,7 +35,7 @@ std::optional<Url> normalizeOpenedURL(std::string_view text);
 void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
                 std::function<void()> done = {});
 // As above, on an explicit subscription list store, which must outlive the check.
-void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
-                KeyValueStore& listStore, std::function<void()> done = {});
+void openRSSURL(std::string_view text, const PresenterSupplier& presenter, KeyValueStore& listStore,
+                std::function<void()> done = {});
 
 }  // namespace pressling

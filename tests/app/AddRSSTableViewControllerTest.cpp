@@ -90,7 +90,8 @@ TEST_F(AddRSSTableViewControllerTest, aTapAndATypedAddressSubscribeButTextThatIs
     EXPECT_TRUE(screen.tableView()->selectedItems().isEmpty());
     EXPECT_EQ(rows().size(), 1) << "subscribing leaves the rows";
 
-    for (const std::string& typed : {std::string(), std::string("exa mple"), server.url("/typed")}) {
+    for (const std::string& typed :
+         {std::string(), std::string("exa mple"), server.url("/typed")}) {
         QDialog* alert = screen.addNewRSS();
         EXPECT_EQ(alert->windowTitle(), "New RRS feed");
         auto* field = alert->findChild<QLineEdit*>("urlField");

@@ -43,7 +43,8 @@ protected:
         return waitUntil([&] {
             KeyValueStore list(data.path() / "kvstore.sqlite");
             const auto webs = loadWebs(list);
-            return std::ranges::any_of(webs, [&](const Web& web) { return web.url == server.url(path); });
+            return std::ranges::any_of(webs,
+                                       [&](const Web& web) { return web.url == server.url(path); });
         });
     }
     bool listening() {

@@ -3,6 +3,7 @@
 
 #include "app/DialogViewController.h"
 #include "app/ScreenPresenter.h"
+#include "app/SubscriptionCommands.h"
 #include "flows/AddFeed.h"
 #include "support/LoopbackServer.h"
 #include "support/QtTestSupport.h"
@@ -29,8 +30,7 @@ protected:
         bool done = false;
         subscribe(
             *Url::parse(server.url(path)),
-            [&] { return std::make_shared<ScreenPresenter>(&window); }, list,
-            [&] { done = true; });
+            [&] { return std::make_shared<ScreenPresenter>(&window); }, list, [&] { done = true; });
         ASSERT_TRUE(waitUntil([&] { return done; }));
     }
 
@@ -77,9 +77,17 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         {"/good", feed("Good"), false, "Link added", "", 1},
         {"/sameTitle", feed("Good"), false, "Link added", "", 0},
         {"/missing", {404, "gone", "text/plain"}, false, "RSS not found | We will check", "404", 0},
-        {"/page", {200, "<html><title>Shop</title></html>", "text/html"}, false, "RSS not found",
-         "not a feed", 0},
-        {"/untitled", {200, untitled, "application/rss+xml"}, false, "RSS not found", "no title",
+        {"/page",
+         {200, "<html><title>Shop</title></html>", "text/html"},
+         false,
+         "RSS not found",
+         "not a feed",
+         0},
+        {"/untitled",
+         {200, untitled, "application/rss+xml"},
+         false,
+         "RSS not found",
+         "no title",
          0},
         {"/unwritable", feed("Other"), true, "Error | The feed works", "/nonexistent/folder", 0},
     };
@@ -134,6 +142,27 @@ TEST_F(SubscribeTest, stalledChecksLeaveTheWindowWorkingAndEndInTheOrderTheyFini
     EXPECT_EQ(window.findChildren<DialogViewController*>().size(), 2u);
     const auto webs = loadWebs(stores.list());
     EXPECT_EQ(webs.size(), 2u);
+}
+
+TEST_F(SubscribeTest, anImportReportsWhatItAddedAndWhatFailedAndWhy) {
+    server.serve("/good", {200, test::rssDocument("Good", 1), "application/rss+xml"});
+    server.serve("/missing", {404, "gone", "text/plain"});
+    const test::TemporaryDirectory folder;
+    const auto file = folder.write(
+        "list.opml", fmt::format(R"(<opml version="2.0"><body><outline text="Good" xmlUrl="{}"/>)"
+                                 R"(<outline text="Gone" xmlUrl="{}"/></body></opml>)",
+                                 server.url("/good"), server.url("/missing")));
+    auto* commands = new SubscriptionCommands(stores.list(), &window);
+    QSignalSpy finished(commands, &SubscriptionCommands::importFinished);
+    commands->importFile(QString::fromStdString(file.string()));
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_EQ(finished[0], (QList<QVariant>{1, 2}));
+    const auto* report = window.findChild<QMessageBox*>("importReport");
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->informativeText().contains("Gone: HTTP 404"))
+        << report->informativeText().toStdString();
+    EXPECT_EQ(loadWebs(stores.list()), (std::vector<Web>{{"Good", server.url("/good"), {}}}));
 }
 
 }  // namespace
