@@ -21,13 +21,7 @@ protected:
             server.serve(path, {200, test::rssDocument(path + 1, 1), "application/rss+xml"});
         }
     }
-    ~SingleInstanceTest() override {
-        for (auto& process : processes) {
-            process->kill();
-            process->waitForFinished();
-        }
-    }
-    // pressling on the test's folder with arguments, started.
+    // pressling on the test's folder with arguments, started (and killed with the test).
     QProcess& launch(const QStringList& arguments) {
         auto& process = processes.emplace_back(std::make_unique<QProcess>());
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -40,12 +34,9 @@ protected:
         return QString::fromStdString(server.url(path)).replace("http:", "feed:");
     }
     bool subscribed(const char* path) {
-        return waitUntil([&] {
-            KeyValueStore list(data.path() / "kvstore.sqlite");
-            const auto webs = loadWebs(list);
-            return std::ranges::any_of(webs,
-                                       [&](const Web& web) { return web.url == server.url(path); });
-        });
+        KeyValueStore list(data.path() / "kvstore.sqlite");
+        const auto url = server.url(path);
+        return waitUntil([&] { return std::ranges::count(loadWebs(list), url, &Web::url) == 1; });
     }
     bool listening() {
         return waitUntil([&] {
