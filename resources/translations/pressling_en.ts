@@ -10,7 +10,7 @@
     <message>
         <source>Pressling gathers the newest articles of the sites you follow, newest first, grouped by day. Articles that the last update brought carry a blue dot.
 
-There is nothing to read yet: you have no subscriptions, or none of them has articles. Open the address of a site's feed with Pressling (for example, pressling https://example.org/feed), or add it with pressling-cli add, and its articles appear here after the next update.</source>
+There is nothing to read yet: you have no subscriptions, or none of them has articles. Choose File → Add Feed… (or + above the list) to find a feed in the catalog or type its address, or open a feed link with Pressling, and its articles appear here after the next update.</source>
         <translation type="unfinished" />
     </message>
     <message>

@@ -10,10 +10,10 @@
     <message>
         <source>Pressling gathers the newest articles of the sites you follow, newest first, grouped by day. Articles that the last update brought carry a blue dot.
 
-There is nothing to read yet: you have no subscriptions, or none of them has articles. Open the address of a site's feed with Pressling (for example, pressling https://example.org/feed), or add it with pressling-cli add, and its articles appear here after the next update.</source>
+There is nothing to read yet: you have no subscriptions, or none of them has articles. Choose File → Add Feed… (or + above the list) to find a feed in the catalog or type its address, or open a feed link with Pressling, and its articles appear here after the next update.</source>
         <translation>Pressling reúne los artículos más recientes de los sitios que sigues, del más nuevo al más antiguo y agrupados por día. Los artículos que trajo la última actualización llevan un punto azul.
 
-Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Abre con Pressling la dirección del feed de un sitio (por ejemplo, pressling https://example.org/feed), o añádela con pressling-cli add, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
+Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Elige Archivo → Añadir canal… (o + sobre la lista) para buscar un canal en el catálogo o escribir su dirección, o abre con Pressling el enlace de un canal, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
     </message>
     <message>
         <source>Keyboard: F5 or Ctrl+R updates every subscription, Ctrl+N opens another window. On a touch screen, pull the list down to update.</source>
