@@ -29,14 +29,19 @@ namespace {
 // this only guards against a fault that would otherwise hang a cron job for ever.
 constexpr std::chrono::minutes kRefreshTimeLimit{15};
 
+// The add flow downloads in the background; each download is bounded (a minute at most), so
+// this only guards against a fault that would otherwise hang for ever.
+constexpr std::chrono::minutes kAddTimeLimit{5};
+
 // Shows what the add flow would show on screen, as lines on stdout.
 class ConsolePresenter final : public SubscribePresenter {
 public:
     bool alerted = false;
+    bool done = false;  // the outcome was shown
     void showTransientMessage(std::string_view text) override { std::cout << text << '\n'; }
-    void presentAlert(const Alert& alert) override {
+    void presentAlert(const Alert& alert, std::string_view reason) override {
         alerted = true;
-        std::cout << alert.title << ": " << alert.message << '\n';
+        std::cout << alert.title << ": " << alert.message << '\n' << printable(reason) << '\n';
     }
 };
 
@@ -58,10 +63,15 @@ int runAddCommand(std::string_view text) {
         return 1;
     }
 
-    ConsolePresenter presenter;
-    subscribe(*url, [&]() -> SubscribePresenter* { return &presenter; });
+    const auto presenter = std::make_shared<ConsolePresenter>();
+    subscribe(
+        *url, [&] { return presenter; }, [presenter] { presenter->done = true; });
+    if (!mainLoop().runUntil([&] { return presenter->done; }, kAddTimeLimit)) {
+        std::cerr << "pressling-cli: the check did not finish\n";
+        return 1;
+    }
     finishBackgroundWork();
-    return presenter.alerted ? 1 : 0;
+    return presenter->alerted ? 1 : 0;
 }
 
 int runRemoveCommand(std::size_t position) {

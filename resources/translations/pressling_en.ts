@@ -10,7 +10,7 @@
     <message>
         <source>Pressling gathers the newest articles of the sites you follow, newest first, grouped by day. Articles that the last update brought carry a blue dot.
 
-There is nothing to read yet: you have no subscriptions, or none of them has articles. Open the address of a site's feed with Pressling (for example, pressling https://example.org/feed), or add it with pressling-cli add, and its articles appear here after the next update.</source>
+There is nothing to read yet: you have no subscriptions, or none of them has articles. Choose File → Add Feed… (or + above the list) to find a feed in the catalog or type its address, or open a feed link with Pressling, and its articles appear here after the next update.</source>
         <translation type="unfinished" />
     </message>
     <message>
@@ -113,11 +113,79 @@ There is nothing to read yet: you have no subscriptions, or none of them has art
         <translation type="unfinished" />
     </message>
     <message>
-        <source>Add to Pressling</source>
+        <source>The feed works, but the list of subscriptions could not be saved. Please try again.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add Feed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add a feed by its address</source>
         <translation type="unfinished" />
     </message>
     <message>
         <source>Done</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Enter text to start searching</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>There are no RSS in our list, try to add new it manually</source>
+        <translation>There are no such feeds in our list yet. Try adding one by its address.</translation>
+    </message>
+    <message>
+        <source>New RRS feed</source>
+        <translation>New RSS feed</translation>
+    </message>
+    <message>
+        <source>Enter RSS URL</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Subscribe</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add Feed…</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Import Subscriptions…</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Export Subscriptions…</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>File</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>OPML files (*.opml *.xml)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Added %1 of %2 feeds</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>These could not be added:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add to Pressling</source>
         <translation type="unfinished" />
     </message>
     <message>

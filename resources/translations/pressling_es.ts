@@ -10,10 +10,10 @@
     <message>
         <source>Pressling gathers the newest articles of the sites you follow, newest first, grouped by day. Articles that the last update brought carry a blue dot.
 
-There is nothing to read yet: you have no subscriptions, or none of them has articles. Open the address of a site's feed with Pressling (for example, pressling https://example.org/feed), or add it with pressling-cli add, and its articles appear here after the next update.</source>
+There is nothing to read yet: you have no subscriptions, or none of them has articles. Choose File → Add Feed… (or + above the list) to find a feed in the catalog or type its address, or open a feed link with Pressling, and its articles appear here after the next update.</source>
         <translation>Pressling reúne los artículos más recientes de los sitios que sigues, del más nuevo al más antiguo y agrupados por día. Los artículos que trajo la última actualización llevan un punto azul.
 
-Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Abre con Pressling la dirección del feed de un sitio (por ejemplo, pressling https://example.org/feed), o añádela con pressling-cli add, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
+Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Elige Archivo → Añadir canal… (o + sobre la lista) para buscar un canal en el catálogo o escribir su dirección, o abre con Pressling el enlace de un canal, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
     </message>
     <message>
         <source>Keyboard: F5 or Ctrl+R updates every subscription, Ctrl+N opens another window. On a touch screen, pull the list down to update.</source>
@@ -119,12 +119,80 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
         <translation>Nueva ventana</translation>
     </message>
     <message>
-        <source>Add to Pressling</source>
-        <translation>Añadir a Pressling</translation>
+        <source>The feed works, but the list of subscriptions could not be saved. Please try again.</source>
+        <translation>El canal funciona, pero no se ha podido guardar la lista de suscripciones. Inténtalo de nuevo.</translation>
+    </message>
+    <message>
+        <source>Add Feed</source>
+        <translation>Añadir canal</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Buscar</translation>
+    </message>
+    <message>
+        <source>Add a feed by its address</source>
+        <translation>Añadir un canal por su dirección</translation>
     </message>
     <message>
         <source>Done</source>
         <translation>Hecho</translation>
+    </message>
+    <message>
+        <source>Enter text to start searching</source>
+        <translation>Escribe algo para empezar a buscar</translation>
+    </message>
+    <message>
+        <source>There are no RSS in our list, try to add new it manually</source>
+        <translation>No hay canales así en nuestra lista. Prueba a añadir uno por su dirección.</translation>
+    </message>
+    <message>
+        <source>New RRS feed</source>
+        <translation>Nuevo canal RSS</translation>
+    </message>
+    <message>
+        <source>Enter RSS URL</source>
+        <translation>Dirección del canal RSS</translation>
+    </message>
+    <message>
+        <source>Subscribe</source>
+        <translation>Suscribirse</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Add Feed…</source>
+        <translation>Añadir canal…</translation>
+    </message>
+    <message>
+        <source>Import Subscriptions…</source>
+        <translation>Importar suscripciones…</translation>
+    </message>
+    <message>
+        <source>Export Subscriptions…</source>
+        <translation>Exportar suscripciones…</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Archivo</translation>
+    </message>
+    <message>
+        <source>OPML files (*.opml *.xml)</source>
+        <translation>Archivos OPML (*.opml *.xml)</translation>
+    </message>
+    <message>
+        <source>Added %1 of %2 feeds</source>
+        <translation>Se han añadido %1 de %2 canales</translation>
+    </message>
+    <message>
+        <source>These could not be added:</source>
+        <translation>No se han podido añadir:</translation>
+    </message>
+    <message>
+        <source>Add to Pressling</source>
+        <translation>Añadir a Pressling</translation>
     </message>
     <message>
         <source>Your link have been process succesfully and it will be available in your feed list</source>

@@ -1,8 +1,10 @@
 #include "app/AppDelegate.h"
 
+#include "app/AddRSSTableViewController.h"
 #include "app/InfoViewController.h"
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
+#include "app/SubscriptionCommands.h"
 #include "flows/OpenURL.h"
 #include "ui/Localized.h"
 #include "ui/Platform.h"
@@ -28,11 +30,15 @@ AppDelegate::AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject*
         }
         InfoViewController::present(source);
     });
+    ui::Storyboard::registerSegue("addLink", [this](QWidget* source) {
+        AddRSSTableViewController::present(listStore_, source);
+    });
 }
 
 AppDelegate::~AppDelegate() {
     for (const QPointer<QWidget>& window : otherWindows_) delete window.data();
     ui::Storyboard::registerSegue("showInfo", {});
+    ui::Storyboard::registerSegue("addLink", {});
 }
 
 QIcon AppDelegate::applicationIcon() {
@@ -49,10 +55,10 @@ QIcon AppDelegate::applicationIcon() {
 void AppDelegate::didFinishLaunching(const QStringList& urls) {
     Q_ASSERT(!window_);
     window_ = std::make_unique<QWidget>();
-    presenter_ = std::make_unique<ScreenPresenter>(window_.get());
     scene_ = connectScene(window_.get());
     window_->show();
     if (!urls.isEmpty()) {
+        // Once the window is laid out and shown, so that the outcome has a screen to appear on.
         QTimer::singleShot(0, this, [this, urls] { openURLs(urls); });
     }
 }
@@ -101,18 +107,23 @@ SceneDelegate* AppDelegate::connectScene(QWidget* window) {
 
     auto* scene = new SceneDelegate(store_, listStore_, window);
     scene->sceneWillConnect();
+    new SubscriptionCommands(listStore_, window);
     return scene;
 }
 
-void AppDelegate::openURLs(const QStringList& urls) {
-    for (const QString& url : urls) {
-        openRSSURL(
-            url.toStdString(),
-            [this]() -> SubscribePresenter* {
-                return window_ && window_->isVisible() ? presenter_.get() : nullptr;
-            },
-            listStore_);
-    }
+void AppDelegate::openURLs(const QStringList& urls, std::function<void()> done) {
+    if (!window_) return;
+    if (window_->isMinimized()) window_->showNormal();
+    window_->raise();
+    window_->activateWindow();
+    // As with several addresses opened at once on any desktop door: the first one only.
+    if (urls.isEmpty()) return;
+    openRSSURL(
+        urls.first().toStdString(),
+        [this]() -> std::shared_ptr<SubscribePresenter> {
+            return ScreenPresenter::front(window_.get());
+        },
+        listStore_, std::move(done));
 }
 
 }  // namespace pressling::app

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,13 +19,13 @@ class KeyValueStore;
 namespace pressling::app {
 
 class SceneDelegate;
-class ScreenPresenter;
 
 // The application: opens its window (one scene), registers the transitions that lead into this
-// layer ("showInfo"), and subscribes to the feed addresses it was started with, showing the
-// outcome over the window. Every window carries the New Window command (Ctrl+N), which opens
-// another window, a scene of its own over the same stores; those close for good when closed.
-// Main thread; the stores must outlive it.
+// layer ("showInfo"; "addLink", the catalog screen), and subscribes to the first feed address
+// it was started with, showing the outcome over the front screen. Every window carries the
+// subscription commands (SubscriptionCommands). Every window carries the New Window command
+// (Ctrl+N), which opens another window, a scene of its own over the same stores; those close for
+// good when closed. Main thread; the stores must outlive it.
 class AppDelegate final : public QObject {
     Q_OBJECT
 
@@ -39,9 +40,14 @@ public:
     // The article store, opened before the delegate was made.
     ArticleStore& persistentContainer() const { return store_; }
 
-    // Shows the window and, once it is up, subscribes to each of urls in turn (each blocks for
-    // its download, as the add flow does). Call once.
+    // Shows the window and, once it is up, opens urls (see openURLs). Call once.
     void didFinishLaunching(const QStringList& urls);
+
+    // Addresses handed to the application (its command line, a later launch): brings the first
+    // window to the front and subscribes to the first of urls through openRSSURL, the others
+    // being ignored; done, if given, runs after the outcome was shown. The check runs in the
+    // background.
+    void openURLs(const QStringList& urls, std::function<void()> done = {});
 
     // Opens another window with its own scene and shows it; the window deletes itself (and its
     // scene) when closed. Returns the new scene.
@@ -55,13 +61,11 @@ public:
 
 private:
     SceneDelegate* connectScene(QWidget* window);
-    void openURLs(const QStringList& urls);
 
     ArticleStore& store_;
     KeyValueStore& listStore_;
     std::unique_ptr<QWidget> window_;
     SceneDelegate* scene_ = nullptr;
-    std::unique_ptr<ScreenPresenter> presenter_;
     // The windows newWindow opened; each deletes itself when closed.
     std::vector<QPointer<QWidget>> otherWindows_;
 };

@@ -2,10 +2,12 @@
 //
 //   pressling [--phone] [--dark | --light] [--data-dir DIR] [FEED-URL...]
 //
-// Without --dark or --light it takes the desktop's colour scheme.
+// Without --dark or --light it takes the desktop's colour scheme. While one runs on a data
+// folder, a second launch on the same folder hands its addresses to it and exits.
 
 #include "app/AppDelegate.h"
 #include "app/SceneDelegate.h"
+#include "app/SingleInstance.h"
 #include "platform/DataFolder.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Version.h"
@@ -178,6 +180,14 @@ int main(int argc, char** argv) {
         }
     }
 
+    const auto folder = pressling::dataFolder();
+    if (!folder) {
+        std::fprintf(stderr, "pressling: %s\n", folder.error().c_str());
+        return 1;
+    }
+    pressling::app::SingleInstance instance(*folder);
+    if (instance.start(urls) == pressling::app::SingleInstance::Role::handedOver) return 0;
+
     pressling::ui::QtMainQueue::install();
     pressling::ui::installTranslations();
     if (!scheme) {
@@ -194,6 +204,8 @@ int main(int argc, char** argv) {
     pressling::app::AppDelegate delegate(pressling::persistentContainer(),
                                          pressling::KeyValueStore::defaultStore());
     delegate.didFinishLaunching(urls);
+    QObject::connect(&instance, &pressling::app::SingleInstance::launched, &delegate,
+                     [&delegate](const QStringList& handed) { delegate.openURLs(handed); });
     if (const char* benchmark = std::getenv("PRESSLING_BENCHMARK"); benchmark != nullptr) {
         new BenchmarkProbe(delegate.sceneDelegate()->masterViewController()->tableView(),
                            std::strcmp(benchmark, "scroll") == 0);

@@ -25,7 +25,7 @@ GrabOutcome grabLink(std::string_view link, KeyValueStore& listStore,
         log::error(fmt::format("Not a link: {}", link));
         return {kErrorTitle, kLinkNotValidInfo, {}};
     }
-    auto checked = checkFeed(*url, options);
+    auto checked = checkFeedAt(*url, options);
     if (!checked) {
         log::error(fmt::format("{}: {}", url->absoluteString(), checked.error().why));
         if (!checked.error().isNotFound()) {

@@ -5,7 +5,7 @@
 
 namespace pressling {
 
-std::expected<RSSData, FeedCheckError> checkFeed(const Url& url, const DownloadOptions& options) {
+std::expected<RSSData, FeedCheckError> checkFeedAt(const Url& url, const DownloadOptions& options) {
     auto parser = RSSParser::fromUrl(url, options);
     if (!parser) {
         std::string why = parser.error().message;
@@ -17,7 +17,7 @@ std::expected<RSSData, FeedCheckError> checkFeed(const Url& url, const DownloadO
     // title are the verdict either way.
     (void)feed.parse();
     if (!feed.valid()) {
-        return std::unexpected(FeedCheckError{std::nullopt, "no dated entry whose date reads"});
+        return std::unexpected(FeedCheckError{std::nullopt, "not a feed"});
     }
     if (!feed.title())
         return std::unexpected(FeedCheckError{std::nullopt, "the feed has no title"});

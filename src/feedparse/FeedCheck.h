@@ -29,7 +29,7 @@ struct FeedCheckError {
 // or "", each cut to kMaxTitleBytes / kMaxDescriptionBytes (TextLimits.h), url = url. An empty
 // title is a title. Fails with the download's error, or with a not-found error naming what the
 // document lacks; nothing is written anywhere either way.
-std::expected<RSSData, FeedCheckError> checkFeed(const Url& url,
-                                                 const DownloadOptions& options = {});
+std::expected<RSSData, FeedCheckError> checkFeedAt(const Url& url,
+                                                   const DownloadOptions& options = {});
 
 }  // namespace pressling

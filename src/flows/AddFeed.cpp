@@ -1,8 +1,10 @@
 #include "flows/AddFeed.h"
 
 #include "feedparse/FeedCheck.h"
+#include "platform/GlobalQueue.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
+#include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "subscriptions/AppendWeb.h"
 #include "subscriptions/CKFeed.h"
@@ -24,22 +26,19 @@ AddRSSError AddRSSError::notSaved(std::string_view why) {
     return AddRSSError{RSSError::notSaved, std::string(why)};
 }
 
-std::expected<void, AddRSSError> addRSS(const Url& url) {
-    return addRSS(url, KeyValueStore::defaultStore());
+std::expected<RSSData, AddRSSError> checkFeed(const Url& url) {
+    auto checked = checkFeedAt(url);
+    if (checked) return std::move(*checked);
+    if (checked.error().download) {
+        return std::unexpected(AddRSSError::fromDownload(std::move(*checked.error().download)));
+    }
+    return std::unexpected(AddRSSError::notFound(url, checked.error().why));
 }
 
-std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore) {
-    auto checked = checkFeed(url);
-    if (!checked) {
-        if (checked.error().download) {
-            return std::unexpected(AddRSSError::fromDownload(std::move(*checked.error().download)));
-        }
-        return std::unexpected(AddRSSError::notFound(url, checked.error().why));
-    }
-    const RSSData& data = *checked;
+std::expected<void, AddRSSError> storeFeed(const RSSData& data, KeyValueStore& listStore) {
     CKFeed::save(data);
 
-    auto appended = appendWeb(Web{data.name, url.absoluteString(), std::nullopt}, listStore);
+    auto appended = appendWeb(Web{data.name, data.url.absoluteString(), std::nullopt}, listStore);
     if (!appended) {
         return std::unexpected(
             AddRSSError::notSaved(fmt::format("\"{}\" was not added to the subscription list: {}",
@@ -50,24 +49,51 @@ std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore
     return {};
 }
 
-void subscribe(const Url& url, const PresenterSupplier& presenter) {
-    subscribe(url, presenter, KeyValueStore::defaultStore());
+std::expected<void, AddRSSError> addRSS(const Url& url) {
+    return addRSS(url, KeyValueStore::defaultStore());
 }
 
-void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore) {
-    SubscribePresenter* screen = presenter ? presenter() : nullptr;
+std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore) {
+    auto feed = checkFeed(url);
+    if (!feed) return std::unexpected(std::move(feed.error()));
+    return storeFeed(*feed, listStore);
+}
+
+void subscribe(const Url& url, const PresenterSupplier& presenter, std::function<void()> done) {
+    subscribe(url, presenter, KeyValueStore::defaultStore(), std::move(done));
+}
+
+void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore,
+               std::function<void()> done) {
+    std::shared_ptr<SubscribePresenter> screen = presenter ? presenter() : nullptr;
     if (!screen) return;
-    auto added = addRSS(url, listStore);
-    if (added) {
-        screen->showTransientMessage(kLinkAddedText);
-        return;
-    }
-    log::error(fmt::format("Cannot subscribe: {}", added.error().message));
-    const bool notSaved = added.error().isNotSaved();
-    screen->presentAlert(
-        Alert{std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
-              std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
-              {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}});
+    screen->checkStarted();
+    // The download and the parse are what take time; the list, the notification and the screen
+    // stay on the main thread, as every other writer of them expects.
+    globalAsync([url, screen, &listStore, done = std::move(done)]() mutable {
+        auto feed = checkFeed(url);
+        // The presenter is the main thread's: this thread lets go of it before the hand-over.
+        mainQueue().async([feed = std::move(feed), screen = std::move(screen), &listStore,
+                           done = std::move(done)] {
+            const auto added =
+                feed ? storeFeed(*feed, listStore)
+                     : std::expected<void, AddRSSError>(std::unexpected(feed.error()));
+            screen->checkEnded();
+            if (added) {
+                screen->showTransientMessage(kLinkAddedText);
+            } else {
+                log::error(fmt::format("Cannot subscribe: {}", added.error().message));
+                const bool notSaved = added.error().isNotSaved();
+                screen->presentAlert(
+                    Alert{
+                        std::string(notSaved ? kListNotSavedTitle : kRSSNotFoundTitle),
+                        std::string(notSaved ? kListNotSavedMessage : kRSSNotFoundMessage),
+                        {AlertAction{std::string(kOkeyButton), AlertAction::Style::defaultStyle}}},
+                    added.error().message);
+            }
+            if (done) done();
+        });
+    });
 }
 
 }  // namespace pressling

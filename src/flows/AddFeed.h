@@ -1,10 +1,12 @@
 #pragma once
 
+#include "feedparse/RSSData.h"
 #include "flows/SubscribePresenter.h"
 #include "platform/Download.h"
 #include "platform/Url.h"
 
 #include <expected>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -45,38 +47,53 @@ private:
     }
 };
 
-// Checks url as a feed and subscribes to it. Blocks the calling thread for the download and the
-// check; the application calls it on the main thread. Any thread.
+// The catalog entry for a candidate that passed checkFeed: its title, description and address.
+// Any thread; blocks the calling thread for the download and the check.
 //
 // The candidate is downloaded and read in the parser's checking mode. It passes when its first
-// dated entry's date can be read and it has a title. Its title goes into the list cut to
-// kMaxTitleBytes (TextLimits.h). Then:
+// dated entry's date can be read and it has a title (an empty title is a title). The title and
+// description come cut to kMaxTitleBytes and kMaxDescriptionBytes (TextLimits.h), an absent
+// description as "". Fails, with no other effect, with the download's error when url cannot be
+// fetched (not http or https, network, HTTP 4xx/5xx, limits), and with RSSError::notFound when
+// the document does not pass the check or has no title.
+std::expected<RSSData, AddRSSError> checkFeed(const Url& url);
+
+// Takes a feed checkFeed passed into the catalog and the subscription list. Any thread;
+// blocks for the list's update.
+//
 //  - it is saved to the feed catalog (CKFeed::save, in the background; its outcome is not
 //    awaited, and a failure is only logged) — also when it is already subscribed;
 //  - unless a subscription with the same title is already stored (the same text up to
 //    canonical equivalence, case counting; addresses are not compared), it is appended to
 //    the end of the list as {title, url's absolute string, no error flag}, in one atomic update
 //    of the list, so that a concurrent writer's change is kept; and kWillUpdateWebNotification
-//    is posted on the calling thread. When the list cannot be written, addRSS fails with
-//    RSSError::notSaved (the store's reason in the message) and posts nothing.
+//    is posted on the calling thread.
 //
-// Success also covers "already subscribed": nothing is written and nothing is posted.
-// Fails, with no other effect, with the download's error when url cannot be fetched (not http
-// or https, network, HTTP 4xx/5xx, limits), and with RSSError::notFound when the document does
-// not pass the check or has no title. An empty title is a title.
+// Success also covers "already subscribed": nothing is written and nothing is posted. When the
+// list cannot be written it fails with RSSError::notSaved (the store's reason in the message)
+// and posts nothing.
+std::expected<void, AddRSSError> storeFeed(const RSSData& feed, KeyValueStore& listStore);
+
+// checkFeed, then storeFeed, on the calling thread. Any thread.
 std::expected<void, AddRSSError> addRSS(const Url& url);
 // As above, on an explicit subscription list store (for tests).
 std::expected<void, AddRSSError> addRSS(const Url& url, KeyValueStore& listStore);
 
-// Subscribes to url and shows the outcome. Main thread only; blocks for addRSS.
+// Subscribes to url and shows the outcome. Main thread only; returns at once.
 //
 // presenter() is asked first: null means there is no window, and then nothing at all happens
-// (no download, no message). Otherwise addRSS runs; success (already subscribed included)
-// shows kLinkAddedText as a transient message; any failure is logged on the console and
-// presented as an alert with one default-style button kOkeyButton, whose only effect is to
-// close it: titled kListNotSavedTitle with kListNotSavedMessage when the list could not be
-// written, else kRSSNotFoundTitle with kRSSNotFoundMessage.
-void subscribe(const Url& url, const PresenterSupplier& presenter);
-void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore);
+// (no download, no message). Otherwise that presenter is told checkStarted(), checkFeed runs on
+// the global queue, and back on the main queue storeFeed runs and the same presenter is told
+// checkEnded() and then the outcome: success (already subscribed included) shows
+// kLinkAddedText as a transient message; any failure is logged on the console and presented as
+// an alert with one default-style button kOkeyButton, whose only effect is to close it, and the
+// failure's own message as its reason: titled kListNotSavedTitle ("Error") with
+// kListNotSavedMessage when the list could not be written, else kRSSNotFoundTitle with
+// kRSSNotFoundMessage. Several checks may run at once; each outcome is shown once, in the order the
+// checks finish. done, if given, runs on the main queue after the outcome was shown.
+void subscribe(const Url& url, const PresenterSupplier& presenter, std::function<void()> done = {});
+// As above, on an explicit subscription list store, which must outlive the check.
+void subscribe(const Url& url, const PresenterSupplier& presenter, KeyValueStore& listStore,
+               std::function<void()> done = {});
 
 }  // namespace pressling

@@ -81,19 +81,20 @@ std::optional<Url> normalizeOpenedURL(std::string_view text) {
     return join(*parts);
 }
 
-void openRSSURL(std::string_view text, const PresenterSupplier& presenter) {
-    openRSSURL(text, presenter, KeyValueStore::defaultStore());
+void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
+                std::function<void()> done) {
+    openRSSURL(text, presenter, KeyValueStore::defaultStore(), std::move(done));
 }
 
-void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
-                KeyValueStore& listStore) {
+void openRSSURL(std::string_view text, const PresenterSupplier& presenter, KeyValueStore& listStore,
+                std::function<void()> done) {
     const auto url = normalizeOpenedURL(text);
     if (!url) {
         log::warning(fmt::format("Cannot open \"{}\": it is not an address", text));
         return;
     }
     log::warning(fmt::format("Opening {}", url->absoluteString()));
-    subscribe(*url, presenter, listStore);
+    subscribe(*url, presenter, listStore, std::move(done));
 }
 
 }  // namespace pressling

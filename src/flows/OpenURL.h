@@ -3,6 +3,7 @@
 #include "flows/SubscribePresenter.h"
 #include "platform/Url.h"
 
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -28,11 +29,13 @@ class KeyValueStore;
 std::optional<Url> normalizeOpenedURL(std::string_view text);
 
 // Subscribes to the address normalizeOpenedURL makes of text, and shows the outcome (see
-// subscribe). Does nothing when normalizeOpenedURL gives none. Logs the address it subscribes
-// to. Main thread only; blocks for the download.
-void openRSSURL(std::string_view text, const PresenterSupplier& presenter);
-// As above, on an explicit subscription list store (for tests).
+// subscribe, which checks in the background and runs done after the outcome). Does nothing, and
+// runs no done, when normalizeOpenedURL gives none. Logs the address it subscribes to. Main
+// thread only; returns at once.
 void openRSSURL(std::string_view text, const PresenterSupplier& presenter,
-                KeyValueStore& listStore);
+                std::function<void()> done = {});
+// As above, on an explicit subscription list store, which must outlive the check.
+void openRSSURL(std::string_view text, const PresenterSupplier& presenter, KeyValueStore& listStore,
+                std::function<void()> done = {});
 
 }  // namespace pressling

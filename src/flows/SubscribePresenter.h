@@ -3,6 +3,7 @@
 #include "platform/Alert.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,28 +18,33 @@ inline constexpr std::string_view kRSSNotFoundTitle = "RSS not found";
 inline constexpr std::string_view kRSSNotFoundMessage =
     "We will check your link in order yo verify if we can support it. Maybe it will work in the "
     "next update!";
-inline constexpr std::string_view kListNotSavedTitle = "Link not saved";
+inline constexpr std::string_view kListNotSavedTitle = "Error";
 inline constexpr std::string_view kListNotSavedMessage =
     "The feed works, but the list of subscriptions could not be saved. Please try again.";
 inline constexpr std::string_view kOkeyButton = "Okey";
 
-// Where the add flow shows its outcome: the application's front screen (the window's root
-// screen, or what it currently presents), or pressling-cli's console. Called on the main thread
-// only; neither call waits for the user.
+// Where the add flow shows its outcome: the screen of the application it was started from, or
+// pressling-cli's console. Called on the main thread only; no call waits for the user.
 class SubscribePresenter {
 public:
     virtual ~SubscribePresenter() = default;
 
+    // A check started from here is running, and has ended (just before its outcome is shown).
+    // Checks may overlap: each start is matched by one end.
+    virtual void checkStarted() {}
+    virtual void checkEnded() {}
+
     // Shows text for a moment; it goes away by itself.
     virtual void showTransientMessage(std::string_view text) = 0;
 
-    // Shows alert until the user picks one of its buttons.
-    virtual void presentAlert(const Alert& alert) = 0;
+    // Shows alert until the user picks one of its buttons. reason is the failure in words a
+    // person understands, shown as it is (not a localisation key) beneath the alert's message.
+    virtual void presentAlert(const Alert& alert, std::string_view reason) = 0;
 };
 
-// Finds the presenter at the moment the flow needs it: null when there is no window (or no
-// screen in it) to present from. The presenter returned stays owned by the supplier and must
-// stay alive until the call that asked for it returns.
-using PresenterSupplier = std::function<SubscribePresenter*()>;
+// Finds the presenter at the moment the flow starts: null when there is no window (or no
+// screen in it) to present from. The flow keeps the presenter until the check's outcome has
+// been shown; one whose screen went away meanwhile shows nothing.
+using PresenterSupplier = std::function<std::shared_ptr<SubscribePresenter>()>;
 
 }  // namespace pressling

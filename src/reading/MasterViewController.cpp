@@ -92,8 +92,16 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     refreshControl_->setIcon(QIcon::fromTheme("view-refresh"));
     if (refreshControl_->icon().isNull()) refreshControl_->setText(QStringLiteral("⟳"));
     refreshControl_->setToolTip(Localized::tr("Reload data"));
+    auto* addFeed = new QToolButton(bar);
+    addFeed->setObjectName("addFeedButton");
+    addFeed->setAutoRaise(true);
+    addFeed->setText(QStringLiteral("+"));
+    addFeed->setToolTip(Localized::tr("Add Feed…"));
+    connect(addFeed, &QToolButton::clicked, this,
+            [this] { ui::Storyboard::performSegue("addLink", this); });
     barLayout->addWidget(title);
     barLayout->addStretch();
+    barLayout->addWidget(addFeed);
     barLayout->addWidget(refreshControl_);
     connect(refreshControl_, &QToolButton::clicked, this, &MasterViewController::handleRefresh);
     auto* reload = new QShortcut(this);

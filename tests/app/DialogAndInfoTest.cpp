@@ -1,13 +1,11 @@
 // The small screens: the transient message that closes itself a second after appearing, the
-// information screen that closes on its button, and the add flow's outcome over a window.
+// information screen that closes on its button.
 
 #include "app/DialogViewController.h"
 #include "app/InfoViewController.h"
-#include "app/ScreenPresenter.h"
 #include "support/QtTestSupport.h"
 
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace pressling::app {
@@ -52,19 +50,6 @@ TEST_F(DialogTest, aWindowThatClosesFirstTakesTheDialogWithIt) {
     delete owner;
     EXPECT_TRUE(dialog.isNull());
     clock.advance(1s);  // the scheduled dismissal finds nothing to touch
-}
-
-TEST_F(DialogTest, thePresenterShowsMessagesAsDialogsAndAlertsAsBoxes) {
-    ScreenPresenter presenter(&window);
-    presenter.showTransientMessage("Link added");
-    auto* dialog = window.findChild<DialogViewController*>();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->textLabel()->text(), "Link added");
-    presenter.presentAlert(Alert{"RSS not found", "Why", {AlertAction{"Okey"}}});
-    auto* box = window.findChild<QMessageBox*>();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->text(), "RSS not found");
-    EXPECT_EQ(appeared(&window, std::nullopt)->textLabel()->text(), "") << "a dialog without text";
 }
 
 TEST_F(DialogTest, theInformationScreenClosesOnItsButton) {

@@ -1,0 +1,74 @@
+// One application per data folder, between real pressling processes: a second launch hands its
+// address to the first and exits, and what a killed instance leaves behind blocks nobody.
+
+#include "app/SingleInstance.h"
+#include "support/LoopbackServer.h"
+#include "support/QtTestSupport.h"
+#include "support/StoreTestSupport.h"
+
+#include <QLocalSocket>
+#include <QProcess>
+
+namespace pressling::app {
+namespace {
+
+using test::waitUntil;
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    SingleInstanceTest() {
+        for (const char* path : {"/first", "/second"}) {
+            server.serve(path, {200, test::rssDocument(path + 1, 1), "application/rss+xml"});
+        }
+    }
+    // pressling on the test's folder with arguments, started (and killed with the test).
+    QProcess& launch(const QStringList& arguments) {
+        auto& process = processes.emplace_back(std::make_unique<QProcess>());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(PRESSLING_APP,
+                       QStringList{"--data-dir", QString::fromStdString(data.path())} + arguments);
+        EXPECT_TRUE(process->waitForStarted());
+        return *process;
+    }
+    QString feedLink(const char* path) const {
+        return QString::fromStdString(server.url(path)).replace("http:", "feed:");
+    }
+    bool subscribed(const char* path) {
+        KeyValueStore list(data.path() / "kvstore.sqlite");
+        const auto url = server.url(path);
+        return waitUntil([&] { return std::ranges::count(loadWebs(list), url, &Web::url) == 1; });
+    }
+    bool listening() {
+        return waitUntil([&] {
+            QLocalSocket probe;
+            probe.connectToServer(SingleInstance::serverName(data.path()));
+            return probe.waitForConnected(100);
+        });
+    }
+
+    test::TemporaryDirectory data;
+    test::LoopbackServer server;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(SingleInstanceTest, aSecondLaunchHandsOverAndAKilledInstanceBlocksNoOne) {
+    QProcess& running = launch({});
+    ASSERT_TRUE(listening());
+    QProcess& second = launch({feedLink("/first")});
+    ASSERT_TRUE(second.waitForFinished());
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(subscribed("/first")) << "the running instance subscribes";
+    EXPECT_EQ(running.state(), QProcess::Running);
+
+    // Killed, it leaves its socket and its lock file.
+    running.kill();
+    ASSERT_TRUE(running.waitForFinished());
+    QProcess& next = launch({feedLink("/second")});
+    EXPECT_TRUE(subscribed("/second")) << "the next launch runs and subscribes by itself";
+    EXPECT_EQ(next.state(), QProcess::Running);
+    EXPECT_TRUE(listening()) << "and takes later launches";
+}
+
+}  // namespace
+}  // namespace pressling::app

@@ -1,0 +1,158 @@
+// Subscribing from a window: each outcome as the user sees it, and checks that run in the
+// background while the window goes on working.
+
+#include "app/DialogViewController.h"
+#include "app/ScreenPresenter.h"
+#include "app/SubscriptionCommands.h"
+#include "flows/AddFeed.h"
+#include "support/LoopbackServer.h"
+#include "support/QtTestSupport.h"
+#include "support/StoreTestSupport.h"
+
+#include <QLabel>
+#include <QMessageBox>
+
+#include <future>
+
+namespace pressling::app {
+namespace {
+
+using test::Reply;
+using test::waitUntil;
+
+class SubscribeTest : public ::testing::Test {
+protected:
+    SubscribeTest() { window.show(); }
+
+    // Subscribes to path on the server from window; done runs after the outcome was shown.
+    void start(std::string_view path, KeyValueStore& list, std::function<void()> done) {
+        subscribe(
+            *Url::parse(server.url(path)),
+            [&] { return std::make_shared<ScreenPresenter>(&window); }, list, std::move(done));
+    }
+    void subscribeAndWait(std::string_view path, KeyValueStore& list) {
+        bool done = false;
+        start(path, list, [&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }));
+    }
+
+    // What the window shows: the transient message's text, or "title | message+reason".
+    QString shown() {
+        QString text;
+        for (auto* dialog : window.findChildren<DialogViewController*>()) {
+            text += dialog->textLabel()->text();
+            delete dialog;
+        }
+        for (auto* box : window.findChildren<QMessageBox*>()) {
+            text += box->text() + " | " + box->informativeText();
+            delete box;
+        }
+        return text;
+    }
+
+    test::LoopbackServer server;
+    test::ReaderStores stores;
+    QWidget window;
+};
+
+TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounced) {
+    int announced = 0;
+    auto observer = NotificationCenter::defaultCenter().addObserver(
+        std::string(kWillUpdateWebNotification), std::nullopt,
+        NotificationCenter::Delivery::postingThread, [&](const Notification&) { ++announced; });
+    const auto feed = [](std::string_view title) {
+        return Reply{200, test::rssDocument(title, 1), "application/rss+xml"};
+    };
+    // Its one entry has no title either, which the feed would otherwise take as its own.
+    const std::string untitled =
+        R"(<?xml version="1.0"?><rss version="2.0"><channel><item><link>https://example.org/1)"
+        "</link><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate></item></channel></rss>";
+    KeyValueStore unwritable{"/nonexistent/folder/kvstore.sqlite"};
+    const struct {
+        const char* path;
+        Reply reply;
+        bool unwritableList;
+        const char* shows;   // the start of what the window shows
+        const char* reason;  // a part of the alert's reason
+        int announced;
+    } rows[] = {
+        {"/good", feed("Good"), false, "Link added", "", 1},
+        {"/sameTitle", feed("Good"), false, "Link added", "", 0},
+        {"/missing", {404, "gone", "text/plain"}, false, "RSS not found | We will check", "404", 0},
+        {"/page",
+         {200, "<html><title>Shop</title></html>", "text/html"},
+         false,
+         "RSS not found",
+         "not a feed",
+         0},
+        {"/untitled",
+         {200, untitled, "application/rss+xml"},
+         false,
+         "RSS not found",
+         "no title",
+         0},
+        {"/unwritable", feed("Other"), true, "Error | The feed works", "/nonexistent/folder", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        server.serve(row.path, row.reply);
+        announced = 0;
+        subscribeAndWait(row.path, row.unwritableList ? unwritable : stores.list());
+        const QString text = shown();
+        EXPECT_TRUE(text.startsWith(row.shows)) << text.toStdString();
+        EXPECT_TRUE(text.contains(row.reason)) << text.toStdString();
+        EXPECT_EQ(announced, row.announced);
+    }
+    EXPECT_EQ(loadWebs(stores.list()), (std::vector<Web>{{"Good", server.url("/good"), {}}}));
+}
+
+// Two checks whose servers stall: they run while the window goes on handling events, with the
+// busy cursor until both have ended, and each outcome comes once, the later-started check's first.
+TEST_F(SubscribeTest, stalledChecksLeaveTheWindowWorkingAndEndInTheOrderTheyFinish) {
+    std::promise<void> release[2];
+    std::vector<std::string> finished;
+    for (int i = 0; i < 2; ++i) {
+        const std::string path = i == 0 ? "/first" : "/second";
+        std::shared_future<void> released = release[i].get_future().share();
+        server.handle(path, [released](const httplib::Request&, httplib::Response& response) {
+            released.wait();
+            response.set_content(test::rssDocument("Stalled", 1), "application/rss+xml");
+        });
+        start(path, stores.list(), [&finished, path] { finished.push_back(path); });
+    }
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() == 2; }));
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+    release[1].set_value();
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor) << "one check is still running";
+    release[0].set_value();
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(finished, (std::vector<std::string>{"/second", "/first"}));
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(window.findChildren<DialogViewController*>().size(), 2u);
+}
+
+TEST_F(SubscribeTest, anImportReportsWhatItAddedAndWhatFailedAndWhy) {
+    server.serve("/good", {200, test::rssDocument("Good", 1), "application/rss+xml"});
+    server.serve("/missing", {404, "gone", "text/plain"});
+    const test::TemporaryDirectory folder;
+    const auto file = folder.write(
+        "list.opml", fmt::format(R"(<opml version="2.0"><body><outline text="Good" xmlUrl="{}"/>)"
+                                 R"(<outline text="Gone" xmlUrl="{}"/></body></opml>)",
+                                 server.url("/good"), server.url("/missing")));
+    auto* commands = new SubscriptionCommands(stores.list(), &window);
+    QSignalSpy finished(commands, &SubscriptionCommands::importFinished);
+    commands->importFile(QString::fromStdString(file.string()));
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_EQ(finished[0], (QList<QVariant>{1, 2}));
+    const auto* report = window.findChild<QMessageBox*>("importReport");
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->informativeText().contains("Gone: HTTP 404"))
+        << report->informativeText().toStdString();
+    EXPECT_EQ(loadWebs(stores.list()), (std::vector<Web>{{"Good", server.url("/good"), {}}}));
+}
+
+}  // namespace
+}  // namespace pressling::app
