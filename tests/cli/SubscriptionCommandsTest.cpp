@@ -28,7 +28,8 @@ TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharact
 }
 
 TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitTwo) {
-    // Arguments separated by "|", exit status, what stdout holds, what stderr holds.
+    // Arguments separated by "|", exit status, what stdout holds, what stderr holds. CLI11 reads
+    // the arguments; these rows are our own checks and one of each kind of its own.
     const struct {
         std::string_view arguments;
         int status;
@@ -41,20 +42,11 @@ TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitT
         {"", 2, "", "A subcommand is required"},
         {"frobnicate", 2, "", "unknown command frobnicate"},
         {"parse", 2, "", "SOURCE is required"},
-        {"parse|a.xml|b.xml", 2, "", "not expected: b.xml"},
-        {"parse|--verbose|a.xml", 2, "", "not expected: --verbose"},
-        {"parse|a.xml|--url", 2, "", "--url"},
         {"parse|--url|not a url|a.xml", 2, "", "--url: not a URL: not a url"},
-        {"list|extra", 2, "", "not expected: extra"},
         {"catalog|find|x", 2, "", "unknown command find"},
         {"add|not a url", 2, "", "URL: not a URL: not a url"},
         {"remove|zero", 2, "", "POSITION: needs a whole number above 0, not zero"},
-        {"remove|0", 2, "", "not 0"},
-        {"refresh|now", 2, "", "not expected: now"},
         {"articles|--limit|0", 2, "", "--limit: needs a whole number above 0, not 0"},
-        {"articles|--sort|name", 2, "", "--sort"},
-        {"cleanup|all", 2, "", "not expected: all"},
-        {"import", 2, "", "FILE is required"},
         {"export|a|b", 2, "", "not expected: b"},
     };
     for (const auto& row : rows) {
