@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/InfoViewController.h"
+#include "app/MenuBar.h"
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
 #include "flows/OpenURL.h"
@@ -101,6 +102,7 @@ SceneDelegate* AppDelegate::connectScene(QWidget* window) {
 
     auto* scene = new SceneDelegate(store_, listStore_, window);
     scene->sceneWillConnect();
+    MenuBar::install(window, scene->masterViewController(), newWindowAction);
     return scene;
 }
 
