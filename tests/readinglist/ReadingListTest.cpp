@@ -72,8 +72,10 @@ TEST_F(ReadingListTest, aFileThatCannotBeUsedIsRefusedAndKeepsWhatItHolds) {
     // Not a database: named in the error and left byte for byte.
     const std::string garbage(4096, '\x5a');
     folder.write(kReadingListFileName, garbage);
-    for (const auto& failure : {list.addReadingListItem(url("https://a.example/"), "A", "A").error(),
-                                list.items().error()}) {
+    const auto added = list.addReadingListItem(url("https://a.example/"), "A", "A");
+    const auto read = list.items();
+    ASSERT_FALSE(added || read);
+    for (const auto& failure : {added.error(), read.error()}) {
         EXPECT_EQ(failure.kind, ReadingListError::Kind::unavailable);
         EXPECT_NE(failure.message.find(kReadingListFileName), std::string::npos);
     }
