@@ -32,7 +32,6 @@ InfoViewController* InfoViewController::present(QWidget* source) {
     return info;
 }
 
-
 void InfoViewController::setShortcuts(const QList<QAction*>& commands) {
     QStringList lines{ui::Localized::tr("Keyboard:")};
     for (const QAction* command : commands) {
@@ -42,7 +41,9 @@ void InfoViewController::setShortcuts(const QList<QAction*>& commands) {
             keys << key.toString(QKeySequence::NativeText);
         lines << command->text().remove('&') + ": " + keys.join(", ");
     }
-    ui_->shortcutsLabel->setText(lines.join('\n') + "\n\n" + ui::Localized::tr("On a touch screen, pull the list down to update."));
+    ui_->shortcutsLabel->setText(
+        lines.join('\n') + "\n\n" +
+        ui::Localized::tr("On a touch screen, pull the list down to update."));
 }
 
 }  // namespace pressling::app

@@ -63,9 +63,10 @@ MenuBar::MenuBar(QWidget* window, reading::MasterViewController* list, QAction* 
 
     QMenu* help = addMenu(Localized::tr("Help"));
     help->setObjectName("helpMenu");
-    connect(addWindowCommand(help, Localized::tr("Welcome to Pressling"), QKeySequence::HelpContents),
-            &QAction::triggered, window_,
-            [this] { ui::Storyboard::performSegue("showInfo", window_); });
+    connect(
+        addWindowCommand(help, Localized::tr("Welcome to Pressling"), QKeySequence::HelpContents),
+        &QAction::triggered, window_,
+        [this] { ui::Storyboard::performSegue("showInfo", window_); });
 }
 
 QAction* MenuBar::addWindowCommand(QMenu* menu, const QString& text, const QKeySequence& shortcut) {

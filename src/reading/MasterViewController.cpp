@@ -34,6 +34,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QTapAndHoldGesture>
 #include <QToolBar>
@@ -125,8 +126,7 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     searchField_->setPlaceholderText(Localized::tr("Search"));
     searchField_->setClearButtonEnabled(true);
     searchField_->installEventFilter(this);
-    connect(searchField_, &QLineEdit::textChanged, this,
-            [this] { updatePredicate(searchText()); });
+    connect(searchField_, &QLineEdit::textChanged, this, [this] { updatePredicate(searchText()); });
     filterButton_->setObjectName("filterButton");
     filterButton_->setAutoRaise(true);
     filterButton_->setIcon(systemSymbol(kFilterSymbol));
@@ -217,12 +217,15 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     // long press (touch screens) open the same menu.
     tableView_->viewport()->installEventFilter(this);
     tableView_->viewport()->grabGesture(Qt::TapAndHoldGesture);
+    // The row actions' buttons show on the row under the pointer.
+    tableView_->setMouseTracking(true);
+    tableView_->viewport()->setAttribute(Qt::WA_Hover);
     auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), tableView_);
     menuKey->setContext(Qt::WidgetShortcut);
     connect(menuKey, &QShortcut::activated, this, [this] {
         const QModelIndex current = tableView_->currentIndex();
-        showContextMenu(current,
-                        tableView_->viewport()->mapToGlobal(tableView_->visualRect(current).center()));
+        showContextMenu(
+            current, tableView_->viewport()->mapToGlobal(tableView_->visualRect(current).center()));
     });
     auto* pull = new ui::PullToRefresh(tableView_);
     connect(pull, &ui::PullToRefresh::refreshRequested, this, &MasterViewController::handleRefresh);
@@ -368,7 +371,8 @@ void MasterViewController::buildFilterMenu() {
     menu->setObjectName("filterMenu");
     connect(button, &QObject::destroyed, menu, &QObject::deleteLater);
     const auto setItemImage = [this](const QString& symbol) {
-        if (!toolbar_->actions().isEmpty()) toolbar_->actions().first()->setIcon(systemSymbol(symbol));
+        if (!toolbar_->actions().isEmpty())
+            toolbar_->actions().first()->setIcon(systemSymbol(symbol));
     };
     QAction* cancel = menu->addAction(Localized::tr("Cancel"), this, [this, setItemImage] {
         setFilter(std::nullopt);
@@ -417,8 +421,7 @@ QMenu* MasterViewController::contextMenu(const QModelIndex& index) {
     return menu;
 }
 
-void MasterViewController::showContextMenu(const QModelIndex& index,
-                                           const QPoint& globalPosition) {
+void MasterViewController::showContextMenu(const QModelIndex& index, const QPoint& globalPosition) {
     if (QMenu* menu = contextMenu(index)) menu->popup(globalPosition);
 }
 
@@ -595,6 +598,32 @@ bool MasterViewController::eventFilter(QObject* watched, QEvent* event) {
             showContextMenu(current, tableView_->viewport()->mapToGlobal(
                                          tableView_->visualRect(current).center()));
             return true;
+        }
+    }
+    if (watched == tableView_->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick)) {
+        // A click on a row action's button runs the action, and the row is neither chosen
+        // nor opened.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        const QModelIndex index = tableView_->indexAt(at);
+        if (index.isValid() && !model_->isSection(index) && mouse->button() == Qt::LeftButton) {
+            const QRect row = tableView_->visualRect(index);
+            for (const auto action : {ArticleTableViewCell::RowAction::addToReadingList,
+                                      ArticleTableViewCell::RowAction::copy}) {
+                if (!ArticleTableViewCell::actionButtonRect(row, action).contains(at)) continue;
+                if (event->type() == QEvent::MouseButtonRelease) {
+                    if (auto article = model_->articleAt(index)) {
+                        if (action == ArticleTableViewCell::RowAction::copy) {
+                            copyLink(*article);
+                        } else {
+                            addToReadingList(*article);
+                        }
+                    }
+                }
+                return true;
+            }
         }
     }
     if (watched == tableView_->viewport() && event->type() == QEvent::Gesture) {

@@ -23,7 +23,7 @@ class QModelIndex;
 namespace pressling {
 class ArticleStore;
 class KeyValueStore;
-}
+}  // namespace pressling
 
 namespace pressling::reading {
 

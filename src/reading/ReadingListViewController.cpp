@@ -36,8 +36,8 @@ ReadingListViewController::ReadingListViewController(ReadingList list, QWidget* 
     tableView_->setObjectName("tableView");
     tableView_->setRootIsDecorated(false);
     tableView_->setUniformRowHeights(true);
-    tableView_->setHeaderLabels({Localized::tr("Title"), Localized::tr("Feed"),
-                                 Localized::tr("Added")});
+    tableView_->setHeaderLabels(
+        {Localized::tr("Title"), Localized::tr("Feed"), Localized::tr("Added")});
     tableView_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     tableView_->header()->setStretchLastSection(false);
     problemLabel_->setObjectName("problemLabel");
@@ -49,8 +49,7 @@ ReadingListViewController::ReadingListViewController(ReadingList list, QWidget* 
     openButton_->setDefault(true);
 
     connect(openButton_, &QPushButton::clicked, this, &ReadingListViewController::openSelected);
-    connect(removeButton_, &QPushButton::clicked, this,
-            &ReadingListViewController::removeSelected);
+    connect(removeButton_, &QPushButton::clicked, this, &ReadingListViewController::removeSelected);
     connect(tableView_, &QTreeWidget::itemActivated, this,
             &ReadingListViewController::openSelected);
     const auto enableButtons = [this] {
@@ -73,8 +72,8 @@ ReadingListViewController::ReadingListViewController(ReadingList list, QWidget* 
 
 ReadingListViewController* ReadingListViewController::present(QWidget* source) {
     QWidget* window = source->window();
-    auto* shown = window->findChild<ReadingListViewController*>(QString(),
-                                                                 Qt::FindDirectChildrenOnly);
+    auto* shown =
+        window->findChild<ReadingListViewController*>(QString(), Qt::FindDirectChildrenOnly);
     if (shown == nullptr) {
         auto list = ReadingList::defaultReadingList();
         // Without a data folder there is no list to show; the window says so.
@@ -98,11 +97,11 @@ void ReadingListViewController::reload() {
     problemLabel_->hide();
     const QLocale locale;
     for (const ReadingListItem& item : *items) {
-        const auto added = QDateTime::fromMSecsSinceEpoch(
-            item.dateAdded.time_since_epoch().count());
-        auto* row = new QTreeWidgetItem(
-            tableView_, {QString::fromStdString(item.title), QString::fromStdString(item.previewText),
-                         locale.toString(added, QLocale::ShortFormat)});
+        const auto added =
+            QDateTime::fromMSecsSinceEpoch(item.dateAdded.time_since_epoch().count());
+        auto* row = new QTreeWidgetItem(tableView_, {QString::fromStdString(item.title),
+                                                     QString::fromStdString(item.previewText),
+                                                     locale.toString(added, QLocale::ShortFormat)});
         row->setData(0, kUrlRole, QString::fromStdString(item.url));
         row->setToolTip(0, QString::fromStdString(item.url));
     }

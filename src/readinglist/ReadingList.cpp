@@ -21,11 +21,11 @@ constexpr char kSchema[] =
     "PRAGMA user_version = 1;";
 
 ReadingListError failure(const sqlite::Error& error) {
-    return {error.code == SQLITE_NOTADB || error.code == SQLITE_CANTOPEN ||
-                    error.code == SQLITE_CORRUPT
-                ? Kind::unavailable
-                : Kind::failed,
-            error.message};
+    return {
+        error.code == SQLITE_NOTADB || error.code == SQLITE_CANTOPEN || error.code == SQLITE_CORRUPT
+            ? Kind::unavailable
+            : Kind::failed,
+        error.message};
 }
 
 sqlite::Result<std::int64_t> queryInteger(sqlite::Database& db, std::string_view sql) {
@@ -55,9 +55,9 @@ std::expected<sqlite::Database, ReadingListError> openList(const std::filesystem
                                    "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
                                    "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
         if (!tables) return tables;
-        auto ours = queryInteger(
-            *db, "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
-                 "name = 'ReadingListItem'");
+        auto ours = queryInteger(*db,
+                                 "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
+                                 "name = 'ReadingListItem'");
         if (!ours) return ours;
         if (*tables == 0) {
             if (auto created = db->execute(kSchema); !created) {

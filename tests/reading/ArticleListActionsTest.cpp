@@ -1,11 +1,12 @@
 // What the user does to the article list besides reading it: search and feed filter together,
-// the three ways of choosing a feed, the row's context menu and copy, and the key commands as
+// the three ways of choosing a feed, the row's actions and copy, and the key commands as
 // the menu bar and the information screen show them.
 
 #include "app/InfoViewController.h"
 #include "app/MenuBar.h"
 #include "flows/AddFeed.h"
 #include "reading/ArticleListModel.h"
+#include "reading/ArticleTableViewCell.h"
 #include "reading/MasterViewController.h"
 #include "reading/SystemSymbols.h"
 #include "support/LoopbackServer.h"
@@ -64,13 +65,13 @@ protected:
             webs.push_back(Web{title, server.url("/" + std::string(title)), std::nullopt});
         }
         stores.subscribe(webs);
-        stores.store({entry("Solar power grows", "https://a.example/caf%C3%A9", march2021(7, 600),
-                            url("Alpha"), "Alpha"),
-                      entry("Wind farms", "https://a.example/wind", march2021(7, 500), url("Alpha"),
-                            "Alpha"),
-                      entry("SOLAR panels", "https://b.example/1", march2021(6), url("Beta"), "Beta"),
-                      entry("Rust news", "https://c.example/1", march2021(5), url("Gamma"),
-                            "Gamma")});
+        stores.store(
+            {entry("Solar power grows", "https://a.example/caf%C3%A9", march2021(7, 600),
+                   url("Alpha"), "Alpha"),
+             entry("Wind farms", "https://a.example/wind", march2021(7, 500), url("Alpha"),
+                   "Alpha"),
+             entry("SOLAR panels", "https://b.example/1", march2021(6), url("Beta"), "Beta"),
+             entry("Rust news", "https://c.example/1", march2021(5), url("Gamma"), "Gamma")});
         list = std::make_unique<MasterViewController>(stores.articles(),
                                                       RefreshOptions{.listStore = &stores.list()});
         list->resize(480, 700);
@@ -166,7 +167,7 @@ TEST_F(ArticleListActionsTest, theFilterSheetListsTheFeedsByTitleAndItsIconShows
 
 TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNameNoFeed) {
     const std::pair<IndexPath, std::optional<std::string>> steps[] = {
-        {{1, 2}, url("Beta")},  {{1, 0}, url("Beta")}, {{1, 4}, url("Beta")},
+        {{1, 2}, url("Beta")},  {{1, 0}, url("Beta")},  {{1, 4}, url("Beta")},
         {{0, 0}, std::nullopt}, {{1, 3}, url("Gamma")},
     };
     for (const auto& [path, filter] : steps) {
@@ -176,7 +177,7 @@ TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNa
     }
 }
 
-TEST_F(ArticleListActionsTest, theContextMenuSharesOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
+TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
     BlogPost noLink;
     noLink.blogLink = url("Alpha"), noLink.title = "No link", noLink.web = "Alpha";
     noLink.pubDate = march2021(4), noLink.sectionDate = "2021-03-04";
@@ -202,6 +203,16 @@ TEST_F(ArticleListActionsTest, theContextMenuSharesOnlyALinkAndCopyPutsItOnTheCl
     named(menu, "Copy")->trigger();
     const QMimeData* cleared = QApplication::clipboard()->mimeData();
     EXPECT_TRUE(cleared == nullptr || !(cleared->hasUrls() || cleared->hasText()));
+
+    // The row's own Copy button copies without choosing the row.
+    QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
+    const QRect wind = list->tableView()->visualRect(row("Wind farms"));
+    QTest::mouseClick(
+        viewport, Qt::LeftButton, {},
+        ArticleTableViewCell::actionButtonRect(wind, ArticleTableViewCell::RowAction::copy)
+            .center());
+    EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
+    EXPECT_EQ(chosen.count(), 0);
 }
 
 TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInformationLists) {
@@ -217,11 +228,11 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     QStringList commands;
     for (const QAction* command : bar->commands())
         commands << command->text() + " " + command->shortcut().toString();
-    EXPECT_EQ(commands, (QStringList{"New Window Ctrl+N", "Add Feed… ", "Close Window Ctrl+W",
-                                     "Quit Ctrl+Q", "Search Ctrl+F", "Copy Ctrl+C",
-                                     "Add to Reading List Ctrl+D", "Reload data Ctrl+R",
-                                     "Manage feeds Ctrl+L", "Reading List Ctrl+Shift+L",
-                                     "Welcome to Pressling F1"}));
+    EXPECT_EQ(commands,
+              (QStringList{"New Window Ctrl+N", "Add Feed… ", "Close Window Ctrl+W", "Quit Ctrl+Q",
+                           "Search Ctrl+F", "Copy Ctrl+C", "Add to Reading List Ctrl+D",
+                           "Reload data Ctrl+R", "Manage feeds Ctrl+L", "Reading List Ctrl+Shift+L",
+                           "Welcome to Pressling F1"}));
     EXPECT_FALSE(list->manageFeedsAction()->isEnabled());
 
     app::InfoViewController info;

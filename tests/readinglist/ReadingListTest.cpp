@@ -61,8 +61,8 @@ TEST_F(ReadingListTest, twoProgramsAddingAtOnceLoseNothing) {
         }
         return true;
     };
-    const auto outcome =
-        test::runInTwoProcesses([&] { return addMany("child"); }, [&] { return addMany("parent"); });
+    const auto outcome = test::runInTwoProcesses([&] { return addMany("child"); },
+                                                 [&] { return addMany("parent"); });
     ASSERT_EQ(outcome.problem, "");
     EXPECT_TRUE(outcome.childSucceeded && outcome.parentSucceeded);
     EXPECT_EQ(urls().size(), 81u);
@@ -139,11 +139,11 @@ TEST_F(ReadingListTest, theCommandAddsRemovesAndPrintsNewestFirst) {
     EXPECT_EQ(readingList({"remove", "https://a.example/2"}).status, 0);
     EXPECT_EQ(readingList({"remove", "https://a.example/2"}).status, 1);
     EXPECT_EQ(urls(), std::vector<std::string>{"https://a.example/1"});
-    for (const auto& wrong : std::vector<std::vector<std::string_view>>{
-             {"add", "https://a.example/3"},
-             {"add", "javascript:x", "--title", "t"},
-             {"remove"},
-             {"list"}}) {
+    for (const auto& wrong :
+         std::vector<std::vector<std::string_view>>{{"add", "https://a.example/3"},
+                                                    {"add", "javascript:x", "--title", "t"},
+                                                    {"remove"},
+                                                    {"list"}}) {
         EXPECT_EQ(readingList(wrong).status, 2) << wrong[0];
     }
     setDataFolderOverride({});
