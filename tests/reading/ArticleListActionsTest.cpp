@@ -56,13 +56,11 @@ protected:
     // their stored articles.
     explicit ArticleListActionsTest(ui::UserInterfaceIdiom idiom = ui::UserInterfaceIdiom::pad) {
         ui::setUserInterfaceIdiom(idiom);
-        for (const char* title : {"Beta", "Alpha", "Gamma"}) {
-            server.serve("/" + std::string(title),
-                         {200,
-                          "<rss version=\"2.0\"><channel><title>x</title><description>y"
-                          "</description></channel></rss>",
-                          "text/xml"});
-            webs.push_back(Web{title, server.url("/" + std::string(title)), std::nullopt});
+        std::vector<Web> webs;
+        for (const std::string title : {"Beta", "Alpha", "Gamma"}) {
+            server.serve("/" + title,
+                         {200, "<rss><channel><title>x</title></channel></rss>", "text/xml"});
+            webs.push_back(Web{title, url(title), std::nullopt});
         }
         stores.subscribe(webs);
         stores.store(
@@ -84,22 +82,20 @@ protected:
     bool refreshed() {
         return test::waitUntil([&] { return list->refreshesInFlight() == 0; });
     }
+    QModelIndexList rows() const {
+        QModelIndexList all;
+        const auto& model = list->model();
+        for (int s = 0; s < model.rowCount(); ++s)
+            for (int r = 0; r < model.rowCount(model.index(s, 0)); ++r)
+                all << model.index(r, 0, model.index(s, 0));
+        return all;
+    }
     QStringList shown() const {
         QStringList titles;
-        const auto& model = list->model();
-        for (int s = 0; s < model.rowCount(); ++s)
-            for (int r = 0; r < model.rowCount(model.index(s, 0)); ++r)
-                titles << model.index(r, 0, model.index(s, 0)).data().toString();
+        for (const QModelIndex& index : rows()) titles << index.data().toString();
         return titles;
     }
-    QModelIndex row(const QString& title) const {
-        const auto& model = list->model();
-        for (int s = 0; s < model.rowCount(); ++s)
-            for (int r = 0; r < model.rowCount(model.index(s, 0)); ++r)
-                if (model.index(r, 0, model.index(s, 0)).data().toString() == title)
-                    return model.index(r, 0, model.index(s, 0));
-        return {};
-    }
+    QModelIndex row(const QString& title) const { return rows().value(shown().indexOf(title)); }
     // The menu the filter button pops up.
     QMenu* openFilterSheet() {
         list->filterButton()->click();
@@ -111,7 +107,6 @@ protected:
 
     test::LoopbackServer server;
     test::ReaderStores stores;
-    std::vector<Web> webs;
     std::unique_ptr<MasterViewController> list;
 };
 
