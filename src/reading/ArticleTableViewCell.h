@@ -11,7 +11,8 @@ namespace pressling::reading {
 // inset by 8 points, with white text. On a phone a row ends in a disclosure mark. A day's
 // header row shows its title in bold at the bottom of the row.
 //
-// The row under the pointer and the selected row also show the row actions as two round
+// The row under the pointer and the selected row (a touch screen's trailing swipe selects it)
+// also show the row actions as two round
 // buttons at their end: "Add to Reading List" (blue, glasses) and "Copy" (orange). The
 // delegate only draws them; the list takes the clicks (actionButtonRect says where they are).
 //

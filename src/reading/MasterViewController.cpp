@@ -12,6 +12,7 @@
 #include "reading/ClipboardPasteboard.h"
 #include "reading/DetailViewController.h"
 #include "reading/SystemSymbols.h"
+#include "reading/TrailingSwipe.h"
 #include "readinglist/LinkActions.h"
 #include "store/ArticleStore.h"
 #include "subscriptions/StoredWebs.h"
@@ -227,6 +228,11 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
         showContextMenu(
             current, tableView_->viewport()->mapToGlobal(tableView_->visualRect(current).center()));
     });
+    // A trailing swipe on a touch screen shows the row's actions: the press has selected the
+    // row, whose buttons now show, and the swipe's lift does not open it.
+    auto* swipe = new TrailingSwipe(tableView_);
+    connect(swipe, &TrailingSwipe::swiped, this,
+            [this](QPoint at) { tableView_->setCurrentIndex(tableView_->indexAt(at)); });
     auto* pull = new ui::PullToRefresh(tableView_);
     connect(pull, &ui::PullToRefresh::refreshRequested, this, &MasterViewController::handleRefresh);
 

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointingDevice>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -207,6 +208,13 @@ TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClip
         ArticleTableViewCell::actionButtonRect(wind, ArticleTableViewCell::RowAction::copy)
             .center());
     EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
+    // A finger swiping the row left selects it, so its buttons show, and does not open it.
+    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
+    QTest::touchEvent(viewport, touchScreen).press(0, wind.center(), viewport);
+    QTest::touchEvent(viewport, touchScreen).move(0, wind.center() - QPoint(30, 0), viewport);
+    QTest::touchEvent(viewport, touchScreen).release(0, wind.center() - QPoint(90, 0), viewport);
+    EXPECT_EQ(list->tableView()->selectionModel()->selectedIndexes(),
+              QModelIndexList{row("Wind farms")});
     EXPECT_EQ(chosen.count(), 0);
 }
 
