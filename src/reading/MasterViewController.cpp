@@ -36,6 +36,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointingDevice>
 #include <QShortcut>
 #include <QTapAndHoldGesture>
 #include <QToolBar>
@@ -577,6 +578,41 @@ void MasterViewController::showDetail(const QModelIndex& index) {
     }
 }
 
+bool MasterViewController::takeRowActionClick(const QMouseEvent& mouse) {
+    const QPoint at = mouse.position().toPoint();
+    const QModelIndex index = tableView_->indexAt(at);
+    int action = -1;
+    if (index.isValid() && !model_->isSection(index) && mouse.button() == Qt::LeftButton) {
+        for (const auto candidate : {ArticleTableViewCell::RowAction::addToReadingList,
+                                     ArticleTableViewCell::RowAction::copy}) {
+            if (ArticleTableViewCell::actionButtonRect(tableView_->visualRect(index), candidate)
+                    .contains(at))
+                action = int(candidate);
+        }
+    }
+    if (mouse.type() != QEvent::MouseButtonRelease) {
+        // A finger hovers over nothing: to a touch only the selected row shows its buttons, as
+        // it was when the finger went down (the press is what selects a row).
+        const bool touch = mouse.pointingDevice() != nullptr &&
+                           mouse.pointingDevice()->type() == QInputDevice::DeviceType::TouchScreen;
+        const bool shown = !touch || tableView_->selectionModel()->isSelected(index);
+        pressedRowAction_ = shown ? action : -1;
+        return pressedRowAction_ != -1;
+    }
+    if (pressedRowAction_ == -1) return false;
+    const bool sameButton = action == pressedRowAction_;
+    pressedRowAction_ = -1;
+    if (!sameButton) return true;
+    if (auto article = model_->articleAt(index)) {
+        if (action == int(ArticleTableViewCell::RowAction::copy)) {
+            copyLink(*article);
+        } else {
+            addToReadingList(*article);
+        }
+    }
+    return true;
+}
+
 bool MasterViewController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == tableView_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -608,29 +644,9 @@ bool MasterViewController::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == tableView_->viewport() &&
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
-         event->type() == QEvent::MouseButtonDblClick)) {
-        // A click on a row action's button runs the action, and the row is neither chosen
-        // nor opened.
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPoint at = mouse->position().toPoint();
-        const QModelIndex index = tableView_->indexAt(at);
-        if (index.isValid() && !model_->isSection(index) && mouse->button() == Qt::LeftButton) {
-            const QRect row = tableView_->visualRect(index);
-            for (const auto action : {ArticleTableViewCell::RowAction::addToReadingList,
-                                      ArticleTableViewCell::RowAction::copy}) {
-                if (!ArticleTableViewCell::actionButtonRect(row, action).contains(at)) continue;
-                if (event->type() == QEvent::MouseButtonRelease) {
-                    if (auto article = model_->articleAt(index)) {
-                        if (action == ArticleTableViewCell::RowAction::copy) {
-                            copyLink(*article);
-                        } else {
-                            addToReadingList(*article);
-                        }
-                    }
-                }
-                return true;
-            }
-        }
+         event->type() == QEvent::MouseButtonDblClick) &&
+        takeRowActionClick(*static_cast<QMouseEvent*>(event))) {
+        return true;
     }
     if (watched == tableView_->viewport() && event->type() == QEvent::Gesture) {
         auto* gestures = static_cast<QGestureEvent*>(event);

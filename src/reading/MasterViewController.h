@@ -15,6 +15,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMouseEvent;
 class QToolBar;
 class QToolButton;
 class QTreeView;
@@ -163,6 +164,9 @@ private:
     // is still there (a search moves the rows: another article must not look chosen).
     void refetchKeepingSelection();
     void showContextMenu(const QModelIndex& index, const QPoint& globalPosition);
+    // A press, double click or release on a row action's button: runs the action on the
+    // release over the button pressed. Returns whether the view must not see the event.
+    bool takeRowActionClick(const QMouseEvent& mouse);
     void shareLink(const QModelIndex& index);
     KeyValueStore& listStore() const;
     std::optional<std::string> searchText() const;
@@ -175,6 +179,9 @@ private:
     std::unique_ptr<ArticleListModel> model_;
     std::optional<std::string> filter_;
     int refreshesInFlight_ = 0;
+    // The row action (ArticleTableViewCell::RowAction) whose button the pointer went down on,
+    // or -1.
+    int pressedRowAction_ = -1;
 
     QTreeView* tableView_;
     QWidget* infoView_;
