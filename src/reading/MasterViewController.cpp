@@ -385,7 +385,7 @@ void MasterViewController::buildFilterMenu() {
         setFilter(std::nullopt);
         setItemImage(kFilterSymbol);
     });
-    // Destructive: the platform draws such an action in red.
+    // The destructive look: the one choice that takes the narrowing away stands out.
     QFont bold = cancel->font();
     bold.setBold(true);
     cancel->setFont(bold);

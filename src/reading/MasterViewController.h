@@ -50,8 +50,9 @@ class DetailViewController;
 // searches that feed. The feed is chosen from the filter button's menu (on a phone, from the
 // toolbar's first item) or by the sidebar's "SelectFeed". Each row offers "Add to Reading List",
 // "Copy" and, for an article with a link, "Share" in its context menu (right click, the menu
-// key, Shift+F10, a long press). The commands with their shortcuts are QActions of the list
-// (reloadAction() and the rest), for the window's menu bar to show.
+// key, Shift+F10, a long press); the row under the pointer, the selected row and a row a finger
+// swiped left show the first two as buttons. The commands with their shortcuts are QActions of the
+// list (reloadAction() and the rest), for the window's menu bar to show.
 //
 // Main thread. The store and the stores named by the refresh options must outlive it. A refresh
 // still running when it is destroyed finishes without it.
@@ -91,7 +92,8 @@ public:
     //                       registered for the transition "showLinks" and the command enabled
     //   findAction          "Search", Ctrl+F: focuses the search field
     //   addToReadingListAction, copyAction  "Add to Reading List" (Ctrl+D), "Copy" (Ctrl+C):
-    //                       the row actions on the current article
+    //                       the row actions on the current article; their shortcuts work while
+    //                       the list has the focus (elsewhere Ctrl+C copies the selected text)
     QAction* reloadAction() const { return reloadAction_; }
     QAction* manageFeedsAction() const { return manageFeedsAction_; }
     QAction* findAction() const { return findAction_; }
