@@ -5,6 +5,7 @@
 #include "ListCommand.h"
 #include "OpmlCommands.h"
 #include "ParseCommand.h"
+#include "ReadingListCommand.h"
 #include "platform/DataFolder.h"
 
 #include <iostream>
@@ -25,7 +26,8 @@ void printUsage(std::ostream& out) {
         << "  pressling-cli " << kArticlesUsage << '\n'
         << "  pressling-cli " << kCleanupUsage << '\n'
         << "  pressling-cli " << kImportUsage << '\n'
-        << "  pressling-cli " << kExportUsage << '\n';
+        << "  pressling-cli " << kExportUsage << '\n'
+        << "  pressling-cli " << kReadingListUsage << '\n';
 }
 
 int usage(std::string_view problem) {
@@ -66,6 +68,7 @@ int main(int argc, char** argv) {
     if (command == "cleanup") return runCleanupCommand(rest);
     if (command == "import") return runImportCommand(rest);
     if (command == "export") return runExportCommand(rest);
+    if (command == "reading-list") return runReadingListCommand(rest);
     if (command == "help" || command == "--help" || command == "-h") {
         printUsage(std::cout);
         return 0;
