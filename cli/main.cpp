@@ -8,6 +8,7 @@
 #include "ListCommand.h"
 #include "OpmlCommands.h"
 #include "ParseCommand.h"
+#include "ReadingListCommand.h"
 #include "flows/OpenURL.h"
 #include "platform/DataFolder.h"
 #include "platform/Version.h"
@@ -17,6 +18,7 @@
 #include <charconv>
 #include <iostream>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -135,6 +137,11 @@ int main(int argc, char** argv) {
     auto* exportCommand = program.add_subcommand("export", "Write the subscriptions as OPML");
     exportCommand->add_option("FILE", exported, "Where to (replaced whole); stdout without it");
 
+    // Reads its own arguments: all that follows its name is handed over as it is.
+    auto* readingList = program.add_subcommand("reading-list", "The reading list, newest first");
+    readingList->prefix_command()->footer(std::string("Usage: pressling-cli ") +
+                                          std::string(cli::kReadingListUsage));
+
     try {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& problem) {
@@ -158,5 +165,10 @@ int main(int argc, char** argv) {
     if (*search) return cli::runCatalogCommand(searched);
     if (*import) return cli::runImportCommand(imported);
     if (*exportCommand) return cli::runExportCommand(exported);
+    if (*readingList) {
+        const std::vector<std::string> rest = readingList->remaining();
+        const std::vector<std::string_view> arguments(rest.begin(), rest.end());
+        return cli::runReadingListCommand(arguments);
+    }
     return 2;  // require_subcommand(1) leaves no other case
 }

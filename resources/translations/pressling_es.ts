@@ -16,12 +16,12 @@ There is nothing to read yet: you have no subscriptions, or none of them has art
 Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artículos. Elige Archivo → Añadir canal… (o + sobre la lista) para buscar un canal en el catálogo o escribir su dirección, o abre con Pressling el enlace de un canal, y sus artículos aparecerán aquí tras la siguiente actualización.</translation>
     </message>
     <message>
-        <source>Keyboard: F5 or Ctrl+R updates every subscription, Ctrl+N opens another window. On a touch screen, pull the list down to update.</source>
-        <translation>Teclado: F5 o Ctrl+R actualiza todas las suscripciones, Ctrl+N abre otra ventana. En una pantalla táctil, tira de la lista hacia abajo para actualizar.</translation>
-    </message>
-    <message>
         <source>Close</source>
         <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>On a touch screen, pull the list down to update.</source>
+        <translation>En una pantalla táctil, tira de la lista hacia abajo para actualizar.</translation>
     </message>
 </context>
 <context>
@@ -159,6 +159,10 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
         <translation>Suscribirse</translation>
     </message>
     <message>
+        <source>Filter</source>
+        <translation>Filtrar</translation>
+    </message>
+    <message>
         <source>Cancel</source>
         <translation>Cancelar</translation>
     </message>
@@ -173,6 +177,18 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     <message>
         <source>Export Subscriptions…</source>
         <translation>Exportar suscripciones…</translation>
+    </message>
+    <message>
+        <source>Add to Reading List</source>
+        <translation>Añadir a la lista de lectura</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Copiar</translation>
+    </message>
+    <message>
+        <source>Manage feeds</source>
+        <translation>Gestionar fuentes</translation>
     </message>
     <message>
         <source>File</source>
@@ -217,6 +233,62 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     <message>
         <source>Drop a feed's link on this window, or start Feedgrab with one: feedgrab URL</source>
         <translation>Suelta el enlace de una fuente en esta ventana, o abre Feedgrab con él: feedgrab URL</translation>
+    </message>
+    <message>
+        <source>Close Window</source>
+        <translation>Cerrar ventana</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Salir</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Editar</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>Ver</translation>
+    </message>
+    <message>
+        <source>Reading List</source>
+        <translation>Lista de lectura</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Ayuda</translation>
+    </message>
+    <message>
+        <source>Welcome to Pressling</source>
+        <translation>Te damos la bienvenida a Pressling</translation>
+    </message>
+    <message>
+        <source>Keyboard:</source>
+        <translation>Teclado:</translation>
+    </message>
+    <message>
+        <source>On a touch screen, pull the list down to update.</source>
+        <translation>En una pantalla táctil, tira de la lista hacia abajo para actualizar.</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Abrir</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Quitar</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Título</translation>
+    </message>
+    <message>
+        <source>Feed</source>
+        <translation>Fuente</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>Añadido</translation>
     </message>
 </context>
 </TS>

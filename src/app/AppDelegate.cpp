@@ -2,6 +2,7 @@
 
 #include "app/AddRSSTableViewController.h"
 #include "app/InfoViewController.h"
+#include "app/MenuBar.h"
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
 #include "app/SubscriptionCommands.h"
@@ -107,7 +108,12 @@ SceneDelegate* AppDelegate::connectScene(QWidget* window) {
 
     auto* scene = new SceneDelegate(store_, listStore_, window);
     scene->sceneWillConnect();
-    new SubscriptionCommands(listStore_, window);
+    MenuBar* menuBar = MenuBar::install(window, scene->masterViewController(), newWindowAction);
+    auto* subscribing = new SubscriptionCommands(listStore_, window);
+    for (QAction* command :
+         {subscribing->addFeedAction(), subscribing->importAction(), subscribing->exportAction()}) {
+        menuBar->addFileCommand(command);
+    }
     return scene;
 }
 

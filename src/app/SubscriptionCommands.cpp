@@ -13,9 +13,6 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
-#include <QLayout>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QSaveFile>
 
@@ -56,12 +53,11 @@ constexpr const char* kOpmlFilter = QT_TRANSLATE_NOOP("Pressling", "OPML files (
 
 SubscriptionCommands::SubscriptionCommands(KeyValueStore& listStore, QWidget* window)
     : QObject(window), listStore_(listStore), window_(window) {
-    QMenu* menu = fileMenu();
-    addFeed_ = menu->addAction(Localized::tr("Add Feed…"));
+    addFeed_ = new QAction(Localized::tr("Add Feed…"), this);
     addFeed_->setObjectName("addFeedAction");
-    import_ = menu->addAction(Localized::tr("Import Subscriptions…"));
+    import_ = new QAction(Localized::tr("Import Subscriptions…"), this);
     import_->setObjectName("importAction");
-    export_ = menu->addAction(Localized::tr("Export Subscriptions…"));
+    export_ = new QAction(Localized::tr("Export Subscriptions…"), this);
     export_->setObjectName("exportAction");
 
     connect(addFeed_, &QAction::triggered, this, [this] {
@@ -79,22 +75,6 @@ SubscriptionCommands::SubscriptionCommands(KeyValueStore& listStore, QWidget* wi
                                          "subscriptions.opml", Localized::key(kOpmlFilter));
         if (!path.isEmpty()) exportFile(path);
     });
-}
-
-QMenu* SubscriptionCommands::fileMenu() {
-    auto* bar = window_->findChild<QMenuBar*>();
-    if (bar == nullptr) {
-        bar = new QMenuBar(window_);
-        if (window_->layout() != nullptr) window_->layout()->setMenuBar(bar);
-    }
-    for (QAction* action : bar->actions()) {
-        if (action->menu() != nullptr && action->menu()->objectName() == "fileMenu") {
-            return action->menu();
-        }
-    }
-    QMenu* menu = bar->addMenu(Localized::tr("File"));
-    menu->setObjectName("fileMenu");
-    return menu;
 }
 
 void SubscriptionCommands::importFile(const QString& path) {

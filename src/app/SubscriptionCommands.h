@@ -5,7 +5,6 @@
 #include <QString>
 
 class QAction;
-class QMenu;
 class QWidget;
 
 namespace pressling {
@@ -14,13 +13,12 @@ class KeyValueStore;
 
 namespace pressling::app {
 
-// The window's commands for subscribing, in its menu bar's "File" menu (the menu bar and the
-// menu are made when the window has none): "Add Feed…" opens the catalog screen as a sheet;
-// "Import Subscriptions…" subscribes to every feed of an OPML file, checking them in the
-// background (the window stays usable and shows the busy cursor) and then says how many were
-// added and which failed and why; "Export Subscriptions…" writes the list as OPML, replacing
-// the chosen file whole, and refuses a list that cannot be read. Main thread; owned by the
-// window, listStore must outlive it and every import it started.
+// The window's commands for subscribing, for its menu bar's "File" menu: "Add Feed…" opens the
+// catalog screen as a sheet; "Import Subscriptions…" subscribes to every feed of an OPML file,
+// checking them in the background (the window stays usable and shows the busy cursor) and then says
+// how many were added and which failed and why; "Export Subscriptions…" writes the list as OPML,
+// replacing the chosen file whole, and refuses a list that cannot be read. Main thread; owned by
+// the window, listStore must outlive it and every import it started.
 class SubscriptionCommands final : public QObject {
     Q_OBJECT
 
@@ -41,7 +39,6 @@ signals:
     void importFinished(int added, int total);
 
 private:
-    QMenu* fileMenu();
     void showError(const QString& reason);
 
     KeyValueStore& listStore_;

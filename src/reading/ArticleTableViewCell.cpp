@@ -1,6 +1,7 @@
 #include "reading/ArticleTableViewCell.h"
 
 #include "reading/ArticleListModel.h"
+#include "reading/SystemSymbols.h"
 #include "ui/Platform.h"
 
 #include <QApplication>
@@ -25,6 +26,18 @@ QFont titleFont(const QFont& base) {
     font.setPointSizeF(base.pointSizeF() * 1.08);
     font.setWeight(QFont::DemiBold);
     return font;
+}
+
+const QColor kSystemBlue(0x00, 0x7A, 0xFF);
+const QColor kSystemOrange(0xFF, 0x95, 0x00);
+
+// The symbol in white, to sit on a coloured button.
+QPixmap whiteSymbol(const QString& name, int size) {
+    QPixmap pixmap = systemSymbol(name).pixmap(size, size);
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), Qt::white);
+    return pixmap;
 }
 
 QColor secondaryLabelColor(const QPalette& palette) {
@@ -120,11 +133,45 @@ void ArticleTableViewCell::paint(QPainter* painter, const QStyleOptionViewItem& 
         style->drawPrimitive(QStyle::PE_IndicatorArrowRight, &arrow, painter, option.widget);
     }
 
+    if (option.state & (QStyle::State_MouseOver | QStyle::State_Selected)) {
+        paintActionButtons(painter, rect);
+    }
+
     // A hairline between rows, from the text's left edge, as list rows have.
     QColor separator = palette.color(QPalette::Text);
     separator.setAlphaF(0.12f);
     painter->setPen(separator);
     painter->drawLine(left, rect.bottom(), rect.right(), rect.bottom());
+    painter->restore();
+}
+
+QRect ArticleTableViewCell::actionButtonRect(const QRect& rowRect, RowAction action) {
+    const int right = rowRect.right() - kSelectionInset - kPadding -
+                      (ui::isPhone() ? kDisclosureWidth : 0) -
+                      (action == RowAction::addToReadingList ? kActionButtonDiameter + 6 : 0);
+    return {right - kActionButtonDiameter + 1, rowRect.center().y() - kActionButtonDiameter / 2,
+            kActionButtonDiameter, kActionButtonDiameter};
+}
+
+void ArticleTableViewCell::paintActionButtons(QPainter* painter, const QRect& rowRect) const {
+    static const QPixmap glasses = whiteSymbol("eyeglasses", 16);
+    static const QPixmap copy = whiteSymbol("doc.on.doc.fill", 16);
+    const std::pair<RowAction, std::pair<QColor, const QPixmap*>> buttons[] = {
+        {RowAction::addToReadingList, {kSystemBlue, &glasses}},
+        {RowAction::copy, {kSystemOrange, &copy}}};
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    for (const auto& [action, look] : buttons) {
+        const QRect button = actionButtonRect(rowRect, action);
+        painter->setPen(QPen(Qt::white, 1.5));
+        painter->setBrush(look.first);
+        painter->drawEllipse(button);
+        const QPixmap& icon = *look.second;
+        const QSizeF size = icon.deviceIndependentSize();
+        painter->drawPixmap(QPointF(button.center().x() + 0.5 - size.width() / 2,
+                                    button.center().y() + 0.5 - size.height() / 2),
+                            icon);
+    }
     painter->restore();
 }
 

@@ -4,25 +4,42 @@
 
 #include "flows/AddFeed.h"
 #include "flows/RemoveFeed.h"
+#include "platform/KeyValueStore.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "reading/ArticleListModel.h"
 #include "reading/ArticleTableViewCell.h"
+#include "reading/ClipboardPasteboard.h"
 #include "reading/DetailViewController.h"
+#include "reading/SystemSymbols.h"
+#include "reading/TrailingSwipe.h"
+#include "readinglist/LinkActions.h"
 #include "store/ArticleStore.h"
+#include "subscriptions/StoredWebs.h"
 #include "ui/AlertPresenter.h"
 #include "ui/Localized.h"
 #include "ui/NavigationController.h"
+#include "ui/Platform.h"
 #include "ui/PullToRefresh.h"
+#include "ui/ShareSheet.h"
 #include "ui/SplitViewController.h"
 #include "ui/Storyboard.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QGestureEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointingDevice>
 #include <QShortcut>
+#include <QTapAndHoldGesture>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -36,6 +53,9 @@ namespace pressling::reading {
 namespace {
 
 using ui::Localized;
+
+const QString kFilterSymbol = QStringLiteral("line.horizontal.3.decrease.circle");
+const QString kFilterFillSymbol = QStringLiteral("line.horizontal.3.decrease.circle.fill");
 
 const QColor kLightGray(0xAA, 0xAA, 0xAA);
 const QColor kRed(0xFF, 0x3B, 0x30);
@@ -69,9 +89,19 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
       infoView_(new QWidget(this)),
       infoLabel_(new QLabel(infoView_)),
       detailInfoLabel_(new QLabel(infoView_)),
-      refreshControl_(new QToolButton(this)) {
+      refreshControl_(new QToolButton(this)),
+      searchField_(new QLineEdit(this)),
+      filterButton_(new QToolButton(this)),
+      toolbar_(new QToolBar(this)),
+      reloadAction_(new QAction(Localized::tr("Reload data"), this)),
+      manageFeedsAction_(new QAction(Localized::tr("Manage feeds"), this)),
+      findAction_(new QAction(Localized::tr("Search"), this)),
+      addToReadingListAction_(
+          new QAction(systemSymbol("eyeglasses"), Localized::tr("Add to Reading List"), this)),
+      copyAction_(new QAction(systemSymbol("doc.on.doc.fill"), Localized::tr("Copy"), this)) {
     setObjectName("MasterViewController");
     refreshOptions_.articleStore = &store_;
+    ClipboardPasteboard::install();
 
     auto created = ArticleListModel::create(store_, nullptr);
     if (!created) stopWithUnresolvedError(created.error());
@@ -99,15 +129,62 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     addFeed->setToolTip(Localized::tr("Add Feed…"));
     connect(addFeed, &QToolButton::clicked, this,
             [this] { ui::Storyboard::performSegue("addLink", this); });
+    // The search field: every change of its text searches again. Escape clears it and goes
+    // back to the list.
+    searchField_->setObjectName("searchField");
+    searchField_->setPlaceholderText(Localized::tr("Search"));
+    searchField_->setClearButtonEnabled(true);
+    searchField_->installEventFilter(this);
+    connect(searchField_, &QLineEdit::textChanged, this, [this] { updatePredicate(searchText()); });
+    filterButton_->setObjectName("filterButton");
+    filterButton_->setAutoRaise(true);
+    filterButton_->setIcon(systemSymbol(kFilterSymbol));
+    filterButton_->setToolTip(Localized::tr("Filter"));
+    connect(filterButton_, &QToolButton::clicked, this, [this] { filter(filterButton_); });
     barLayout->addWidget(title);
-    barLayout->addStretch();
+    barLayout->addSpacing(8);
+    barLayout->addWidget(searchField_, 1);
+    barLayout->addWidget(filterButton_);
     barLayout->addWidget(addFeed);
     barLayout->addWidget(refreshControl_);
     connect(refreshControl_, &QToolButton::clicked, this, &MasterViewController::handleRefresh);
-    auto* reload = new QShortcut(this);
-    reload->setKeys({QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5)});
-    reload->setContext(Qt::WindowShortcut);
-    connect(reload, &QShortcut::activated, this, &MasterViewController::loadData);
+
+    // The commands. Window-wide, so that they work wherever the focus is in the window, with
+    // or without a menu bar to show them.
+    reloadAction_->setObjectName("reloadAction");
+    reloadAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5)});
+    connect(reloadAction_, &QAction::triggered, this, &MasterViewController::loadData);
+    manageFeedsAction_->setObjectName("manageFeedsAction");
+    manageFeedsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    // The subscriptions screen is not there yet: nothing to open.
+    manageFeedsAction_->setEnabled(false);
+    connect(manageFeedsAction_, &QAction::triggered, this, &MasterViewController::showLinks);
+    findAction_->setObjectName("findAction");
+    findAction_->setShortcut(QKeySequence::Find);
+    connect(findAction_, &QAction::triggered, this, [this] {
+        searchField_->setFocus(Qt::ShortcutFocusReason);
+        searchField_->selectAll();
+    });
+    const auto currentArticle = [this] { return model_->articleAt(tableView_->currentIndex()); };
+    addToReadingListAction_->setObjectName("addToReadingListAction");
+    addToReadingListAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    connect(addToReadingListAction_, &QAction::triggered, this, [currentArticle] {
+        if (auto article = currentArticle()) addToReadingList(*article);
+    });
+    copyAction_->setObjectName("copyAction");
+    copyAction_->setShortcut(QKeySequence::Copy);
+    connect(copyAction_, &QAction::triggered, this, [currentArticle] {
+        if (auto article = currentArticle()) copyLink(*article);
+    });
+    for (QAction* action : {reloadAction_, manageFeedsAction_, findAction_}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+    // On the list only: elsewhere Ctrl+C copies what the search field or the page selects.
+    for (QAction* action : {addToReadingListAction_, copyAction_}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        tableView_->addAction(action);
+    }
 
     // The list.
     tableView_->setObjectName("tableView");
@@ -146,6 +223,25 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     // Enter are taken in eventFilter.
     connect(tableView_, &QTreeView::clicked, this, &MasterViewController::showDetail);
     tableView_->installEventFilter(this);
+    // Context menus: a right click reaches the viewport, the menu key the view; Shift+F10 and a
+    // long press (touch screens) open the same menu.
+    tableView_->viewport()->installEventFilter(this);
+    tableView_->viewport()->grabGesture(Qt::TapAndHoldGesture);
+    // The row actions' buttons show on the row under the pointer.
+    tableView_->setMouseTracking(true);
+    tableView_->viewport()->setAttribute(Qt::WA_Hover);
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), tableView_);
+    menuKey->setContext(Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QModelIndex current = tableView_->currentIndex();
+        showContextMenu(
+            current, tableView_->viewport()->mapToGlobal(tableView_->visualRect(current).center()));
+    });
+    // A trailing swipe on a touch screen shows the row's actions: the press has selected the
+    // row, whose buttons now show, and the swipe's lift does not open it.
+    auto* swipe = new TrailingSwipe(tableView_);
+    connect(swipe, &TrailingSwipe::swiped, this,
+            [this](QPoint at) { tableView_->setCurrentIndex(tableView_->indexAt(at)); });
     auto* pull = new ui::PullToRefresh(tableView_);
     connect(pull, &ui::PullToRefresh::refreshRequested, this, &MasterViewController::handleRefresh);
 
@@ -164,20 +260,25 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     QFont smaller = detailInfoLabel_->font();
     smaller.setPointSizeF(smaller.pointSizeF() * 0.85);
     detailInfoLabel_->setFont(smaller);
-    auto* toolbar = new QWidget(this);
-    toolbar->setObjectName("toolbar");
-    auto* toolbarLayout = new QHBoxLayout(toolbar);
-    toolbarLayout->setContentsMargins(8, 0, 8, 0);
-    toolbarLayout->addStretch();
-    toolbarLayout->addWidget(infoView_);
-    toolbarLayout->addStretch();
+    // The toolbar's three items: a flexible space, the status, a flexible space.
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setMovable(false);
+    toolbar_->setIconSize(QSize(24, 24));
+    const auto flexibleSpace = [this] {
+        auto* space = new QWidget(toolbar_);
+        space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        return space;
+    };
+    toolbar_->addWidget(flexibleSpace());
+    toolbar_->addWidget(infoView_);
+    toolbar_->addWidget(flexibleSpace());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(bar);
     layout->addWidget(tableView_, 1);
-    layout->addWidget(toolbar);
+    layout->addWidget(toolbar_);
 
     loadData();
 
@@ -189,6 +290,15 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     willRemoveWebObserver_ =
         center.addObserver(std::string(kWillRemoveWebNotification), std::nullopt, onMainQueue,
                            [this](const Notification& note) { updateList(note); });
+
+    selectFeedObserver_ =
+        center.addObserver(std::string(kSelectFeedNotification), std::nullopt, onMainQueue,
+                           [this](const Notification& note) { sideBarFilter(note); });
+    if (ui::isPhone()) {
+        // The toolbar's menu takes the filter button's place.
+        filterButton_->hide();
+        buildFilterMenu();
+    }
 
     showArticleCount();
     connect(model_.get(), &ArticleListModel::contentChanged, this,
@@ -210,12 +320,138 @@ MasterViewController::~MasterViewController() {
 void MasterViewController::setFilter(std::optional<std::string> filter) {
     if (filter == filter_) return;
     filter_ = std::move(filter);
-    auto& controller = model_->fetchedResultsController();
-    std::optional<ArticlePredicate> predicate;
-    if (filter_) predicate = ArticlePredicate::feed(*filter_);
-    controller.setPredicate(predicate);
-    (void)model_->refetch();  // a failure leaves the list as it was
+    updatePredicate(searchText());
 }
+
+void MasterViewController::updatePredicate(const std::optional<std::string>& text) {
+    ArticlePredicate predicate;
+    if (text && !text->empty()) predicate.search = *text;
+    if (filter_) predicate.blogLinkEquals = *filter_;
+    const bool narrowed = predicate.search || predicate.blogLinkEquals;
+    model_->fetchedResultsController().setPredicate(narrowed ? std::optional(predicate)
+                                                             : std::nullopt);
+    refetchKeepingSelection();
+}
+
+std::optional<std::string> MasterViewController::searchText() const {
+    if (searchField_->text().isEmpty()) return std::nullopt;
+    return searchField_->text().toStdString();
+}
+
+KeyValueStore& MasterViewController::listStore() const {
+    return refreshOptions_.listStore != nullptr ? *refreshOptions_.listStore
+                                                : KeyValueStore::defaultStore();
+}
+
+void MasterViewController::sideBarFilter(const Notification& notification) {
+    const auto* path = notification.objectAs<IndexPath>();
+    if (path == nullptr) return;
+    if (path->section == 0) {
+        setFilter(std::nullopt);
+        return;
+    }
+    const std::vector<Web> webs = loadWebs(listStore());
+    if (path->row < 1 || path->row > webs.size()) {
+        log::warning("SelectFeed: row " + std::to_string(path->row) +
+                     " names no subscription; the filter stays as it is");
+        return;
+    }
+    setFilter(webs[path->row - 1].url);
+}
+
+void MasterViewController::filter(QToolButton* sender) {
+    auto* sheet = new QMenu(this);
+    sheet->setObjectName("filterSheet");
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<QToolButton> button(sender);
+    for (const Web& web : loadWebs(listStore())) {
+        sheet->addAction(QString::fromStdString(web.title), this, [this, button, url = web.url] {
+            setFilter(url);
+            if (button) button->setIcon(systemSymbol(kFilterFillSymbol));
+        });
+    }
+    sheet->addSeparator();
+    sheet->addAction(Localized::tr("Cancel"), this, [this, button] {
+        setFilter(std::nullopt);
+        if (button) button->setIcon(systemSymbol(kFilterSymbol));
+    });
+    sheet->popup(sender->mapToGlobal(QPoint(0, sender->height())));
+}
+
+void MasterViewController::buildFilterMenu() {
+    const std::vector<Web> webs = loadWebs(listStore());
+    auto* button = new QAction(systemSymbol(kFilterSymbol), QString(), toolbar_);
+    button->setObjectName("filterMenuItem");
+    auto* menu = new QMenu(this);
+    menu->setObjectName("filterMenu");
+    connect(button, &QObject::destroyed, menu, &QObject::deleteLater);
+    const auto setItemImage = [this](const QString& symbol) {
+        if (!toolbar_->actions().isEmpty())
+            toolbar_->actions().first()->setIcon(systemSymbol(symbol));
+    };
+    QAction* cancel = menu->addAction(Localized::tr("Cancel"), this, [this, setItemImage] {
+        setFilter(std::nullopt);
+        setItemImage(kFilterSymbol);
+    });
+    // The destructive look: the one choice that takes the narrowing away stands out.
+    QFont bold = cancel->font();
+    bold.setBold(true);
+    cancel->setFont(bold);
+    cancel->setProperty("destructive", true);
+    for (auto web = webs.rbegin(); web != webs.rend(); ++web) {
+        menu->addAction(QString::fromStdString(web->title), this,
+                        [this, setItemImage, url = web->url] {
+                            setFilter(url);
+                            setItemImage(kFilterFillSymbol);
+                        });
+    }
+    button->setMenu(menu);
+    const QList<QAction*> items = toolbar_->actions();
+    if (items.size() > 3) {
+        toolbar_->insertAction(items.first(), button);
+        toolbar_->removeAction(items.first());
+        items.first()->deleteLater();
+    } else {
+        toolbar_->insertAction(items.isEmpty() ? nullptr : items.first(), button);
+    }
+    if (auto* tool = qobject_cast<QToolButton*>(toolbar_->widgetForAction(button))) {
+        tool->setPopupMode(QToolButton::InstantPopup);
+    }
+}
+
+QMenu* MasterViewController::contextMenu(const QModelIndex& index) {
+    auto article = model_->articleAt(index);
+    if (!article) return nullptr;
+    auto* menu = new QMenu(this);
+    menu->setObjectName("contextMenu");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(systemSymbol("eyeglasses"), Localized::tr("Add to Reading List"), this,
+                    [article] { addToReadingList(*article); });
+    menu->addAction(systemSymbol("doc.on.doc.fill"), Localized::tr("Copy"), this,
+                    [article] { copyLink(*article); });
+    if (article->link) {
+        menu->addAction(systemSymbol("square.and.arrow.up"), Localized::tr("Share"), this,
+                        [this, row = QPersistentModelIndex(index)] { shareLink(row); });
+    }
+    return menu;
+}
+
+void MasterViewController::showContextMenu(const QModelIndex& index, const QPoint& globalPosition) {
+    if (QMenu* menu = contextMenu(index)) menu->popup(globalPosition);
+}
+
+void MasterViewController::shareLink(const QModelIndex& index) {
+    // Anchored to the row, and only while the row is on screen.
+    const QRect row = tableView_->visualRect(index);
+    if (!index.isValid() || !row.intersects(tableView_->viewport()->rect())) return;
+    const QString link = index.data(ArticleListModel::LinkRole).toString();
+    if (link.isEmpty()) return;
+    auto* sheet = new ui::ShareSheet(QUrl::fromEncoded(link.toUtf8()), this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->popup(tableView_->viewport()->mapToGlobal(row.bottomLeft()));
+}
+
+void MasterViewController::showLinks() { ui::Storyboard::performSegue("showLinks", this); }
 
 void MasterViewController::loadData() {
     QPointer<MasterViewController> self(this);
@@ -248,19 +484,9 @@ void MasterViewController::updateList(const Notification& notification) {
     if (notification.name == kWillRemoveWebNotification) {
         // Removing a feed deletes its articles straight in the store; the model must read the
         // results again or it would show rows that are gone.
-        const auto selected = tableView_->selectionModel()->selectedIndexes();
-        std::vector<IndexPath> paths;
-        for (const QModelIndex& index : selected) {
-            if (auto path = model_->indexPath(index)) paths.push_back(*path);
-        }
-        (void)model_->refetch();
-        for (const IndexPath& path : paths) {
-            const QModelIndex index = model_->indexForPath(path);
-            if (index.isValid()) {
-                tableView_->selectionModel()->select(index, QItemSelectionModel::Select);
-            }
-        }
+        refetchKeepingSelection();
     }
+    if (ui::isPhone()) buildFilterMenu();
     loadData();
 }
 
@@ -304,6 +530,23 @@ void MasterViewController::reloadKeepingSelection() {
     model_->reloadData();
 }
 
+void MasterViewController::refetchKeepingSelection() {
+    std::vector<std::pair<IndexPath, std::int64_t>> kept;
+    for (const QModelIndex& index : tableView_->selectionModel()->selectedIndexes()) {
+        const auto path = model_->indexPath(index);
+        const auto article = model_->articleAt(index);
+        if (path && article) kept.emplace_back(*path, article->objectID);
+    }
+    (void)model_->refetch();  // a failure leaves the list as it was
+    for (const auto& [path, objectID] : kept) {
+        const QModelIndex index = model_->indexForPath(path);
+        const auto article = model_->articleAt(index);
+        if (article && article->objectID == objectID) {
+            tableView_->selectionModel()->select(index, QItemSelectionModel::Select);
+        }
+    }
+}
+
 void MasterViewController::showArticleCount() {
     setLabelColor(detailInfoLabel_, kLightGray);
     detailInfoLabel_->setText(QString::number(model_->fetchedObjectCount()) + ' ' +
@@ -343,11 +586,83 @@ void MasterViewController::showDetail(const QModelIndex& index) {
     }
 }
 
+bool MasterViewController::takeRowActionClick(const QMouseEvent& mouse) {
+    const QPoint at = mouse.position().toPoint();
+    const QModelIndex index = tableView_->indexAt(at);
+    int action = -1;
+    if (index.isValid() && !model_->isSection(index) && mouse.button() == Qt::LeftButton) {
+        for (const auto candidate : {ArticleTableViewCell::RowAction::addToReadingList,
+                                     ArticleTableViewCell::RowAction::copy}) {
+            if (ArticleTableViewCell::actionButtonRect(tableView_->visualRect(index), candidate)
+                    .contains(at))
+                action = int(candidate);
+        }
+    }
+    if (mouse.type() != QEvent::MouseButtonRelease) {
+        // A finger hovers over nothing: to a touch only the selected row shows its buttons, as
+        // it was when the finger went down (the press is what selects a row).
+        const bool touch = mouse.pointingDevice() != nullptr &&
+                           mouse.pointingDevice()->type() == QInputDevice::DeviceType::TouchScreen;
+        const bool shown = !touch || tableView_->selectionModel()->isSelected(index);
+        pressedRowAction_ = shown ? action : -1;
+        return pressedRowAction_ != -1;
+    }
+    if (pressedRowAction_ == -1) return false;
+    const bool sameButton = action == pressedRowAction_;
+    pressedRowAction_ = -1;
+    if (!sameButton) return true;
+    if (auto article = model_->articleAt(index)) {
+        if (action == int(ArticleTableViewCell::RowAction::copy)) {
+            copyLink(*article);
+        } else {
+            addToReadingList(*article);
+        }
+    }
+    return true;
+}
+
 bool MasterViewController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == tableView_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             showDetail(tableView_->currentIndex());
+            return true;
+        }
+    }
+    if (watched == searchField_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        searchField_->clear();
+        tableView_->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        if (watched == tableView_->viewport() && request->reason() == QContextMenuEvent::Mouse) {
+            const QModelIndex index = tableView_->indexAt(request->pos());
+            if (index.isValid()) tableView_->setCurrentIndex(index);
+            showContextMenu(index, request->globalPos());
+            return true;
+        }
+        if (watched == tableView_ && request->reason() == QContextMenuEvent::Keyboard) {
+            const QModelIndex current = tableView_->currentIndex();
+            showContextMenu(current, tableView_->viewport()->mapToGlobal(
+                                         tableView_->visualRect(current).center()));
+            return true;
+        }
+    }
+    if (watched == tableView_->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick) &&
+        takeRowActionClick(*static_cast<QMouseEvent*>(event))) {
+        return true;
+    }
+    if (watched == tableView_->viewport() && event->type() == QEvent::Gesture) {
+        auto* gestures = static_cast<QGestureEvent*>(event);
+        if (auto* hold = static_cast<QTapAndHoldGesture*>(gestures->gesture(Qt::TapAndHoldGesture));
+            hold != nullptr && hold->state() == Qt::GestureFinished) {
+            const QPoint global = hold->position().toPoint();
+            showContextMenu(tableView_->indexAt(tableView_->viewport()->mapFromGlobal(global)),
+                            global);
             return true;
         }
     }

@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/InfoViewController.h"
 #include "app/MainViewController.h"
+#include "app/MenuBar.h"
 #include "app/SceneDelegate.h"
 #include "reading/ArticleListModel.h"
 #include "reading/DetailViewController.h"
@@ -12,6 +13,7 @@
 #include "ui/NavigationController.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QWindowStateChangeEvent>
 
 namespace pressling::app {
@@ -105,6 +107,12 @@ TEST_F(AppDelegateTest, ctrlNOpensAnotherWindowThatIsASceneOfItsOwn) {
     EXPECT_TRUE(second->window()->isVisible());
     // Every window carries the icon, drawn (not scaled up) at every size.
     EXPECT_EQ(second->window()->windowIcon().actualSize(QSize(256, 256)), QSize(256, 256));
+    // And its own menu bar, whose File menu holds the subscription commands after New Window.
+    QStringList file;
+    for (const QAction* command : MenuBar::of(second->window())->fileMenu()->actions())
+        file << command->text();
+    EXPECT_EQ(file.mid(0, 4), (QStringList{"New Window", "Add Feed…", "Import Subscriptions…",
+                                           "Export Subscriptions…"}));
     // Each window cleans up on its own activation (the platform may have activated it once).
     const int firstActivations = first->activations(), secondActivations = second->activations();
     activate(second->window());

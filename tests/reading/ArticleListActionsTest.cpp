@@ -1,0 +1,295 @@
+// What the user does to the article list besides reading it: search and feed filter together,
+// the three ways of choosing a feed, the row's actions and copy, and the key commands as
+// the menu bar and the information screen show them.
+
+#include "app/InfoViewController.h"
+#include "app/MenuBar.h"
+#include "flows/AddFeed.h"
+#include "reading/ArticleListModel.h"
+#include "reading/ArticleTableViewCell.h"
+#include "reading/MasterViewController.h"
+#include "reading/SystemSymbols.h"
+#include "support/LoopbackServer.h"
+#include "support/QtTestSupport.h"
+#include "ui/Platform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointingDevice>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace pressling::reading {
+namespace {
+
+using test::entry;
+using test::march2021;
+
+QStringList texts(const QList<QAction*>& actions) {
+    QStringList result;
+    for (const QAction* action : actions)
+        if (!action->isSeparator()) result << action->text();
+    return result;
+}
+
+QAction* named(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions())
+        if (action->text() == text) return action;
+    ADD_FAILURE() << "no " << text.toStdString();
+    return nullptr;
+}
+
+bool hasIcon(const QIcon& icon, const char* symbol) {
+    return icon.cacheKey() == systemSymbol(symbol).cacheKey();
+}
+
+class ArticleListActionsTest : public ::testing::Test {
+protected:
+    // Three subscriptions (served without entries, so refreshes succeed and add nothing) and
+    // their stored articles.
+    explicit ArticleListActionsTest(ui::UserInterfaceIdiom idiom = ui::UserInterfaceIdiom::pad) {
+        ui::setUserInterfaceIdiom(idiom);
+        std::vector<Web> webs;
+        for (const std::string title : {"Beta", "Alpha", "Gamma"}) {
+            server.serve("/" + title,
+                         {200, "<rss><channel><title>x</title></channel></rss>", "text/xml"});
+            webs.push_back(Web{title, url(title), std::nullopt});
+        }
+        stores.subscribe(webs);
+        stores.store(
+            {entry("Solar power grows", "https://a.example/caf%C3%A9", march2021(7, 600),
+                   url("Alpha"), "Alpha"),
+             entry("Wind farms", "https://a.example/wind", march2021(7, 500), url("Alpha"),
+                   "Alpha"),
+             entry("SOLAR panels", "https://b.example/1", march2021(6), url("Beta"), "Beta"),
+             entry("Rust news", "https://c.example/1", march2021(5), url("Gamma"), "Gamma")});
+        list = std::make_unique<MasterViewController>(stores.articles(),
+                                                      RefreshOptions{.listStore = &stores.list()});
+        list->resize(480, 700);
+        list->show();
+        EXPECT_TRUE(refreshed());
+    }
+    ~ArticleListActionsTest() override { ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad); }
+
+    std::string url(const std::string& title) const { return server.url("/" + title); }
+    bool refreshed() {
+        return test::waitUntil([&] { return list->refreshesInFlight() == 0; });
+    }
+    QModelIndexList rows() const {
+        QModelIndexList all;
+        const auto& model = list->model();
+        for (int s = 0; s < model.rowCount(); ++s)
+            for (int r = 0; r < model.rowCount(model.index(s, 0)); ++r)
+                all << model.index(r, 0, model.index(s, 0));
+        return all;
+    }
+    QStringList shown() const {
+        QStringList titles;
+        for (const QModelIndex& index : rows()) titles << index.data().toString();
+        return titles;
+    }
+    QModelIndex row(const QString& title) const { return rows().value(shown().indexOf(title)); }
+    // The menu the filter button pops up.
+    QMenu* openFilterSheet() {
+        list->filterButton()->click();
+        for (QMenu* menu : list->findChildren<QMenu*>("filterSheet"))
+            if (menu->isVisible()) return menu;
+        ADD_FAILURE() << "no filter sheet";
+        return nullptr;
+    }
+
+    test::LoopbackServer server;
+    test::ReaderStores stores;
+    std::unique_ptr<MasterViewController> list;
+};
+
+TEST_F(ArticleListActionsTest, searchAndFilterCombineAndTheSelectionStaysOnItsArticle) {
+    struct Row {
+        const char* search;
+        std::optional<std::string> filter;
+        QStringList titles;
+    };
+    const Row rows[] = {
+        {"solar", std::nullopt, {"Solar power grows", "SOLAR panels"}},
+        {"solar", url("Alpha"), {"Solar power grows"}},
+        {"", url("Alpha"), {"Solar power grows", "Wind farms"}},
+        {"GAMMA", std::nullopt, {"Rust news"}},  // the feed's name matches too
+        {"", std::nullopt, {"Solar power grows", "Wind farms", "SOLAR panels", "Rust news"}},
+    };
+    for (const Row& row : rows) {
+        list->searchField()->setText(row.search);
+        list->setFilter(row.filter);
+        EXPECT_EQ(shown(), row.titles) << row.search;
+    }
+    EXPECT_FALSE(list->model().fetchedResultsController().predicate().has_value());
+
+    QSignalSpy resets(&list->model(), &QAbstractItemModel::modelReset);
+    list->setFilter(url("Alpha"));
+    list->setFilter(url("Alpha"));  // the value it has: nothing at all
+    EXPECT_EQ(resets.count(), 1);
+
+    QItemSelectionModel* selection = list->tableView()->selectionModel();
+    selection->select(row("Solar power grows"), QItemSelectionModel::Select);
+    list->searchField()->setText("sol");  // the article stays first
+    EXPECT_EQ(selection->selectedIndexes(), QModelIndexList{row("Solar power grows")});
+    list->searchField()->setText("wind");  // another article in its place is not chosen
+    EXPECT_FALSE(selection->hasSelection());
+}
+
+TEST_F(ArticleListActionsTest, theFilterSheetListsTheFeedsByTitleAndItsIconShowsTheChoice) {
+    EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle"));
+    QMenu* sheet = openFilterSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(texts(sheet->actions()), (QStringList{"Alpha", "Beta", "Gamma", "Cancel"}));
+    named(sheet, "Beta")->trigger();
+    sheet->close();
+    EXPECT_EQ(list->filter(), url("Beta"));
+    EXPECT_EQ(shown(), QStringList{"SOLAR panels"});
+    EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle.fill"));
+    sheet = openFilterSheet();
+    ASSERT_TRUE(sheet);
+    named(sheet, "Cancel")->trigger();
+    EXPECT_EQ(list->filter(), std::nullopt);
+    EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle"));
+}
+
+TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNameNoFeed) {
+    const std::pair<IndexPath, std::optional<std::string>> steps[] = {
+        {{1, 2}, url("Beta")},  {{1, 0}, url("Beta")},  {{1, 4}, url("Beta")},
+        {{0, 0}, std::nullopt}, {{1, 3}, url("Gamma")},
+    };
+    for (const auto& [path, filter] : steps) {
+        NotificationCenter::defaultCenter().post(
+            std::string(MasterViewController::kSelectFeedNotification), path);
+        EXPECT_EQ(list->filter(), filter) << path.section << "," << path.row;
+    }
+}
+
+TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
+    BlogPost noLink;
+    noLink.blogLink = url("Alpha"), noLink.title = "No link", noLink.web = "Alpha";
+    noLink.pubDate = march2021(4), noLink.sectionDate = "2021-03-04";
+    stores.articles().insert(noLink);
+    ASSERT_TRUE(stores.articles().save());
+
+    QWidget* viewport = list->tableView()->viewport();
+    const QPoint at = list->tableView()->visualRect(row("Solar power grows")).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &click);
+    QMenu* menu = list->findChild<QMenu*>("contextMenu");
+    ASSERT_TRUE(menu && menu->isVisible());
+    EXPECT_EQ(texts(menu->actions()), (QStringList{"Add to Reading List", "Copy", "Share"}));
+    named(menu, "Copy")->trigger();
+    menu->close();
+    const QMimeData* copied = QApplication::clipboard()->mimeData();
+    EXPECT_EQ(copied->urls(), QList<QUrl>{QUrl::fromEncoded("https://a.example/caf%C3%A9")});
+    EXPECT_EQ(copied->text(), "https://a.example/caf%C3%A9");
+
+    menu = list->contextMenu(row("No link"));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(texts(menu->actions()), (QStringList{"Add to Reading List", "Copy"}));
+    named(menu, "Copy")->trigger();
+    const QMimeData* cleared = QApplication::clipboard()->mimeData();
+    EXPECT_TRUE(cleared == nullptr || !(cleared->hasUrls() || cleared->hasText()));
+
+    // The row's own Copy button copies without choosing the row.
+    QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
+    const QRect wind = list->tableView()->visualRect(row("Wind farms"));
+    QTest::mouseClick(
+        viewport, Qt::LeftButton, {},
+        ArticleTableViewCell::actionButtonRect(wind, ArticleTableViewCell::RowAction::copy)
+            .center());
+    EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
+    // A finger finds no buttons on a row that is not selected: its tap opens the row.
+    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
+    const QPoint tap =
+        ArticleTableViewCell::actionButtonRect(list->tableView()->visualRect(row("SOLAR panels")),
+                                               ArticleTableViewCell::RowAction::copy)
+            .center();
+    QTest::touchEvent(viewport, touchScreen).press(0, tap, viewport);
+    QTest::touchEvent(viewport, touchScreen).release(0, tap, viewport);
+    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
+    // A finger swiping the row left selects it, so its buttons show, and does not open it.
+    QTest::touchEvent(viewport, touchScreen).press(0, wind.center(), viewport);
+    QTest::touchEvent(viewport, touchScreen).move(0, wind.center() - QPoint(30, 0), viewport);
+    QTest::touchEvent(viewport, touchScreen).release(0, wind.center() - QPoint(90, 0), viewport);
+    EXPECT_EQ(list->tableView()->selectionModel()->selectedIndexes(),
+              QModelIndexList{row("Wind farms")});
+    EXPECT_EQ(chosen.count(), 1);
+}
+
+TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInformationLists) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(list.get());
+    auto* newWindow = new QAction("New Window", &window);
+    newWindow->setShortcut(QKeySequence::New);
+    window.addAction(newWindow);
+    auto* bar = app::MenuBar::install(&window, list.get(), newWindow);
+    auto* addFeed = new QAction("Add Feed…", &window);
+    bar->addFileCommand(addFeed);
+    QStringList commands;
+    for (const QAction* command : bar->commands())
+        commands << command->text() + " " + command->shortcut().toString();
+    EXPECT_EQ(commands,
+              (QStringList{"New Window Ctrl+N", "Add Feed… ", "Close Window Ctrl+W", "Quit Ctrl+Q",
+                           "Search Ctrl+F", "Copy Ctrl+C", "Add to Reading List Ctrl+D",
+                           "Reload data Ctrl+R", "Manage feeds Ctrl+L", "Reading List Ctrl+Shift+L",
+                           "Welcome to Pressling F1"}));
+    EXPECT_FALSE(list->manageFeedsAction()->isEnabled());
+
+    app::InfoViewController info;
+    info.setShortcuts(bar->commands());
+    const QString listed = info.findChild<QLabel*>("shortcutsLabel")->text();
+    EXPECT_TRUE(listed.contains("Reload data: Ctrl+R, F5")) << listed.toStdString();
+    EXPECT_FALSE(listed.contains("Add Feed"));  // no shortcut, nothing to list
+
+    // Ctrl+F goes to the search field, Escape empties it and goes back to the list.
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(list->searchField()->hasFocus());
+    QTest::keyClicks(list->searchField(), "wind");
+    EXPECT_EQ(shown(), QStringList{"Wind farms"});
+    QTest::keyClick(list->searchField(), Qt::Key_Escape);
+    EXPECT_EQ(list->searchField()->text(), "");
+    EXPECT_TRUE(list->tableView()->hasFocus());
+    layout->removeWidget(list.get());
+    list->setParent(nullptr);
+}
+
+class PhoneFilterMenuTest : public ArticleListActionsTest {
+protected:
+    PhoneFilterMenuTest() : ArticleListActionsTest(ui::UserInterfaceIdiom::phone) {}
+};
+
+TEST_F(PhoneFilterMenuTest, itListsCancelThenTheFeedsBackwardsAndIsRebuiltPlainKeepingTheFilter) {
+    const auto item = [&] { return list->toolbar()->actions().first(); };
+    ASSERT_EQ(list->toolbar()->actions().size(), 4);
+    ASSERT_TRUE(item()->menu());
+    EXPECT_EQ(texts(item()->menu()->actions()), (QStringList{"Cancel", "Gamma", "Beta", "Alpha"}));
+    named(item()->menu(), "Beta")->trigger();
+    EXPECT_EQ(list->filter(), url("Beta"));
+    EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle.fill"));
+
+    NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
+    ASSERT_TRUE(refreshed());
+    EXPECT_EQ(list->toolbar()->actions().size(), 4);
+    EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle"));
+    EXPECT_EQ(list->filter(), url("Beta"));
+    EXPECT_EQ(shown(), QStringList{"SOLAR panels"});
+    named(item()->menu(), "Cancel")->trigger();
+    EXPECT_EQ(list->filter(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace pressling::reading
