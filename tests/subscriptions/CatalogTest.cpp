@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <set>
 #include <thread>
 
 #include "platform/RunLoop.h"
@@ -51,16 +49,14 @@ enum class Backend { sqlite, sqliteIndex, postgres };
 class CatalogSearchTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
-        if (GetParam() != Backend::postgres) {
-            const std::int64_t walk = GetParam() == Backend::sqliteIndex ? 0 : 2000;
-            auto sqlite = SqliteCatalog::open(folder_.path() / "c.sqlite", {.nameOrderWalk = walk});
-            ASSERT_TRUE(sqlite) << sqlite.error().message();
-            catalog_ = std::move(*sqlite);
-            return;
-        }
-        if (!haveTestPostgres()) return;
-        schema_.emplace(*test::testPostgresUrl());
-        auto opened = CatalogDatabase::open(schema_->url());
+        const std::int64_t walk = GetParam() == Backend::sqliteIndex ? 0 : 2000;
+        if (GetParam() == Backend::postgres && !haveTestPostgres()) return;
+        if (GetParam() == Backend::postgres) schema_.emplace(*test::testPostgresUrl());
+        using Opened = std::expected<std::unique_ptr<CatalogDatabase>, CatalogError>;
+        auto opened =
+            schema_
+                ? CatalogDatabase::open(schema_->url())
+                : Opened(SqliteCatalog::open(folder_.path() / "c.sqlite", {.nameOrderWalk = walk}));
         ASSERT_TRUE(opened) << opened.error().message();
         catalog_ = std::move(*opened);
     }

@@ -19,11 +19,7 @@ using testing::internal::GetCapturedStderr;
 using Webs = std::vector<Web>;
 
 WebsChange append(Web web) {
-    return [web](const Webs& stored) {
-        Webs next = stored;
-        next.push_back(web);
-        return std::optional(next);
-    };
+    return [web](Webs stored) { return stored.push_back(web), std::optional(stored); };
 }
 
 std::string urls(const Webs& webs) {
@@ -128,10 +124,7 @@ TEST_F(StoredWebsTest, keepsAnUnreadableListBeforeAnyWriteReplacesIt) {
 
     // Never over an earlier backup: other bytes take the first free number, the same none.
     CaptureStderr();
-    store("second garbage");
-    saveWebs({}, kv);
-    store("garbage");
-    saveWebs({}, kv);
+    for (const char* bytes : {"second garbage", "garbage"}) store(bytes), saveWebs({}, kv);
     GetCapturedStderr();
     EXPECT_EQ(stored(kUnreadableStoredWebsKey), "garbage");
     EXPECT_EQ(stored(std::string(kUnreadableStoredWebsKey) + ".2"), "second garbage");
@@ -142,14 +135,12 @@ TEST_F(StoredWebsTest, keepsAnUnreadableListBeforeAnyWriteReplacesIt) {
 TEST_F(StoredWebsTest, losesNoAppendFromTwoProcesses) {
     const auto file = folder.path() / "shared.sqlite";
     ASSERT_TRUE(KeyValueStore(file).synchronize());  // closed again before the fork
-    // Each appends "<tag><i>" one update at a time, through a store of its own.
-    const auto appendAll = [&](char tag) {
+    const auto appendAll = [&](char tag) {  // "<tag><i>", one update at a time, an own store
         KeyValueStore store(file);
         for (int i = 0; i < 200; ++i) {
-            const std::string title = tag + std::to_string(i);
-            if (!updateStoredWebs(append({title, "u", std::nullopt}), store).value_or(false)) {
+            if (!updateStoredWebs(append({tag + std::to_string(i), "u", {}}), store)
+                     .value_or(false))
                 return false;
-            }
         }
         return true;
     };
