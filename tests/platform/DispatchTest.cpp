@@ -191,6 +191,7 @@ TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeaveAndWaitsForIt) 
     EXPECT_FALSE(group->wait(20ms)) << "one of two items is still outstanding";
     globalAsync([group] { group->leave(); });
     EXPECT_TRUE(group->wait(kPatience));
+    EXPECT_TRUE(loop.runUntil([&] { return !ran; }, kPatience)) << "not notified at zero";
 }
 
 TEST_F(Dispatch, UnmatchedLeaveIsRejected) {
