@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <thread>
 
 namespace pressling {
@@ -18,26 +17,15 @@ std::string reading(const std::string& text) {
     return date ? toIso8601Utc(*date) : "refused";
 }
 
-// The rows of data/dates.txt: expected reading, then text.
-std::vector<std::pair<std::string, std::string>> dateRows() {
-    std::vector<std::pair<std::string, std::string>> rows;
-    std::istringstream in(test::readFixture("feedparse", "dates.txt"));
-    for (std::string line; std::getline(in, line);) {
-        if (const auto tab = line.find('\t'); !line.starts_with('#'))
-            rows.emplace_back(line.substr(0, tab), line.substr(tab + 1));
-    }
-    return rows;
-}
-
 TEST(FeedDate, ReadsTheInstantWritten) {
-    const auto rows = dateRows();
+    const auto rows = test::readTable("feedparse", "dates.txt");
     EXPECT_EQ(rows.size(), 35u);
     for (const auto& [expected, text] : rows) EXPECT_EQ(reading(text), expected) << text;
 }
 
 // Each thread keeps its own formatters: threads reading at once all get the right answers.
 TEST(FeedDate, ThreadsReadingAtOnceAllGetTheRightAnswers) {
-    const auto rows = dateRows();
+    const auto rows = test::readTable("feedparse", "dates.txt");
     const auto bareDay = parseFeedDate("2003/06/10");
     std::atomic<int> wrong = 0;
     const auto readAll = [&] {
