@@ -64,7 +64,8 @@ struct MirrorDelegate : FetchedResultsControllerDelegate {
         ASSERT_TRUE(changing && (type == ChangeType::insert || type == ChangeType::remove));
         ASSERT_LE(index + (type == ChangeType::remove), mirror.size());
         const auto at = mirror.begin() + std::ptrdiff_t(index);
-        if (type == ChangeType::insert) return void(mirror.insert(at, {section.name, {}}));
+        if (type == ChangeType::insert)
+            return void(mirror.insert(at, MirrorSection{section.name, {}}));
         EXPECT_EQ(*at, (MirrorSection{section.name, {}})) << "not an empty section";
         mirror.erase(at);
     }
