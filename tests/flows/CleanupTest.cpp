@@ -30,16 +30,20 @@ TEST_F(CleanUpArticles, keepsRetitledAndUntitledFeedsAndRemovesUnsubscribedOnesU
     ASSERT_TRUE(saveArticles(feedEntries(2, "R", kFeedA, "Renamed in the feed"), *store));
     ASSERT_TRUE(saveArticles(feedEntries(2, "W", kFeedB, "Web"), *store));
     ASSERT_TRUE(saveArticles(feedEntries(2, "G", "https://gone.example/feed", "Gone"), *store));
+    const std::string composed = "https://n.example/caf\u00e9";  // listed decomposed below
+    ASSERT_TRUE(saveArticles({article("N", "https://n.example/1", day(1), composed, "N")}, *store));
     BlogPost orphan;  // no blogLink: written by someone else, belongs to no feed
     orphan.title = "Orphan";
     store->insert(orphan);
     ASSERT_TRUE(store->save());
-    storeList({{"A title in the list", kFeedA, std::nullopt}, {"Untitled feed", kFeedB, false}});
+    storeList({{"A title in the list", kFeedA, std::nullopt},
+               {"Untitled feed", kFeedB, false},
+               {"Equivalent address", "https://n.example/cafe\u0301", std::nullopt}});
 
     for (int activation = 0; activation < 2; ++activation) {
         ASSERT_TRUE(cleanUpArticles(*store, kv));
-        EXPECT_EQ(feedsLeft(), (std::set<std::string>{kFeedA, kFeedB}));
-        EXPECT_EQ(fetchAll(*store).size(), 4u);
+        EXPECT_EQ(feedsLeft(), (std::set<std::string>{kFeedA, kFeedB, composed}));
+        EXPECT_EQ(fetchAll(*store).size(), 5u);
     }
     storeList({});  // an emptied list is a list: every article goes, once the store lets it
     alterStoreFile(store.file(), kFailDeletes);
@@ -47,7 +51,7 @@ TEST_F(CleanUpArticles, keepsRetitledAndUntitledFeedsAndRemovesUnsubscribedOnesU
     ASSERT_FALSE(failed.has_value());
     EXPECT_EQ(failed.error().kind, StoreError::Kind::deleteFailed);
     alterStoreFile(store.file(), kHealFault);
-    EXPECT_EQ(fetchAll(*store).size(), 4u);
+    EXPECT_EQ(fetchAll(*store).size(), 5u);
     ASSERT_TRUE(cleanUpArticles(*store, kv));
     EXPECT_TRUE(fetchAll(*store).empty());
 }

@@ -1,25 +1,15 @@
-// Where and in what order work runs: the main queue (a RunLoop here), the global queue and
-// dispatch groups. Waits are bounded by kPatience, which only a broken build ever reaches: a
-// fault fails the test instead of hanging the suite.
+// Where and in what order work runs: the main queue (a RunLoop), the global queue and groups.
+// Waits are bounded by kPatience, which only a broken build reaches.
 
 #include "platform/DispatchGroup.h"
 #include "platform/GlobalQueue.h"
-#include "platform/MainQueue.h"
 #include "platform/RunLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <future>
-#include <memory>
-#include <mutex>
 #include <numeric>
-#include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
 
 namespace pressling {
 namespace {
@@ -29,14 +19,12 @@ using Order = std::vector<std::string>;
 
 constexpr auto kPatience = 10s;
 
-// Counts events from any thread; a thread may wait for a number of them, within a patience.
-// Work items hold it through a shared_ptr, as they may outlive a failed test.
+// Counts events from any thread; a thread may wait, within a patience, for a number of them.
 class Tally {
 public:
     void add() {
         std::lock_guard lock(mutex_);
-        ++count_;
-        changed_.notify_all();
+        ++count_, changed_.notify_all();
     }
     bool waitFor(int n, std::chrono::milliseconds patience = kPatience) {
         std::unique_lock lock(mutex_);
@@ -49,49 +37,43 @@ private:
     int count_ = 0;
 };
 
-// Each test gets a fresh main queue; its destruction uninstalls it.
 class Dispatch : public testing::Test {
 protected:
     Dispatch() { installMainQueue(loop); }
-    // run(), ended by a watchdog after kPatience; false when it was the watchdog that ended it.
+    // run(), ended by a watchdog after kPatience; false when the watchdog ended it.
     bool runGuarded() {
-        auto finished = std::make_shared<Tally>();
+        Tally finished;
         std::atomic<bool> fired = false;
         std::thread watchdog([&] {
-            if (!finished->waitFor(1)) loop.stop(), fired = true;
+            if (!finished.waitFor(1)) loop.stop(), fired = true;
         });
         loop.run();
-        finished->add();
+        finished.add();
         watchdog.join();
         return !fired;
     }
     RunLoop loop;
 };
 
-TEST_F(Dispatch, MainQueueRunsItemsInSubmissionOrderPastAThrowingOne) {
+TEST_F(Dispatch, MainQueueRunsItemsInOrderPastAThrowingOneAndDelayedOnesWhenDue) {
     Order order;
+    const auto log = [&](const char* what) { return [&order, what] { order.push_back(what); }; };
     mainQueue().async([&] {
         order.push_back("a");
-        // Submitted while processing: joins the back and waits for the next call.
-        mainQueue().async([&] { order.push_back("nested"); });
+        mainQueue().async(log("nested"));  // joins the back and waits for the next call
     });
     mainQueue().async([] { throw std::runtime_error("broken item"); });
-    mainQueue().async([&] { order.push_back("b"); });
-
+    mainQueue().async(log("b"));
     EXPECT_EQ(loop.processPending(), 3u);
-    EXPECT_EQ(order, (Order{"a", "b"}));
     EXPECT_EQ(loop.processPending(), 1u);
-    EXPECT_EQ(order.back(), "nested");
-}
+    EXPECT_EQ(order, (Order{"a", "b", "nested"}));
 
-TEST_F(Dispatch, DelayedItemsRunWhenDueAfterImmediateOnes) {
-    Order order;
-    mainQueue().asyncAfter(60ms, [&] { order.push_back("late"); });
-    mainQueue().asyncAfter(20ms, [&] { order.push_back("early"); });
-    mainQueue().asyncAfter(1h, [&] { order.push_back("never"); });
-    mainQueue().async([&] { order.push_back("now"); });
-    mainQueue().asyncAfter(0ms, [&] { order.push_back("zero delay"); });
-
+    order.clear();
+    mainQueue().asyncAfter(60ms, log("late"));
+    mainQueue().asyncAfter(20ms, log("early"));
+    mainQueue().asyncAfter(1h, log("never"));
+    mainQueue().async(log("now"));
+    mainQueue().asyncAfter(0ms, log("zero delay"));
     ASSERT_TRUE(loop.runUntil([&] { return order.size() >= 4; }, kPatience));
     EXPECT_EQ(order, (Order{"now", "zero delay", "early", "late"}));
     EXPECT_EQ(loop.processPending(), 0u) << "an item ran before its delay had passed";
@@ -110,15 +92,13 @@ TEST_F(Dispatch, ItemsFromManyThreadsEachRunOnceOnTheMainThreadInTheirOrder) {
             for (int i = 0; i < kItems; ++i) {
                 mainQueue().async([&, t, i] {
                     wrongThread += !mainQueue().isCurrent();
-                    seen[t].push_back(i);
-                    ++total;
+                    seen[t].push_back(i), ++total;
                 });
             }
         });
     }
     const bool allRan = loop.runUntil([&] { return total == kThreads * kItems; }, kPatience);
     for (auto& thread : threads) thread.join();
-
     ASSERT_TRUE(allRan);
     EXPECT_EQ(wrongThread, 0);
     std::vector<int> expected(kItems);
@@ -140,23 +120,19 @@ TEST_F(Dispatch, StopEndsRunAfterTheCurrentItemFromAnyThreadAtAnyTime) {
     EXPECT_EQ(loop.processPending(), 1u);
 
     auto ranOnMain = std::make_shared<Tally>();
-    std::thread worker([this, ranOnMain] {
+    std::jthread worker([this, ranOnMain] {
         mainQueue().async([ranOnMain] { ranOnMain->add(); });
-        // Stop only once the loop has drained its work and gone back to sleep.
-        if (ranOnMain->waitFor(1)) loop.stop();
+        if (ranOnMain->waitFor(1)) loop.stop();  // once the loop has gone back to sleep
     });
     EXPECT_TRUE(runGuarded()) << "a stop from a worker did not wake the loop";
-    worker.join();
 }
 
 TEST(GlobalQueue, RunsItemsConcurrentlyAndSurvivesThrowingOnes) {
-    // More throwing items than the pool can have threads: if a throw ended its thread, the pool
-    // would run dry before the items below.
+    // More throwing items than the pool has threads: a throw that ended its thread would run
+    // the pool dry. Then each of two items waits for the other, in vain on a single thread.
     const int throwing = 1 + int(std::max(4u, 2 * std::thread::hardware_concurrency()));
     for (int i = 0; i < throwing; ++i) globalAsync([] { throw std::runtime_error("broken"); });
-    // Each item waits for the other; on a single thread the first would wait in vain.
-    auto arrived = std::make_shared<Tally>();
-    auto met = std::make_shared<Tally>();
+    auto arrived = std::make_shared<Tally>(), met = std::make_shared<Tally>();
     for (int i = 0; i < 2; ++i) {
         globalAsync([arrived, met] {
             arrived->add();
@@ -195,15 +171,12 @@ TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeaveAndWaitsForIt) 
     for (int i = 0; i < kItems; ++i) {
         globalAsync([group, finished] {
             EXPECT_FALSE(mainQueue().isCurrent());
-            ++*finished;
-            group->leave();
+            ++*finished, group->leave();
         });
     }
     ASSERT_TRUE(loop.runUntil([&] { return !finishedWhenNotified.empty(); }, kPatience));
+    group->enter(), group->leave(), loop.processPending();  // a later round fires nothing
     EXPECT_EQ(finishedWhenNotified, std::vector<int>{kItems});
-    // A later round of the same group must not fire the notification again.
-    group->enter(), group->leave(), loop.processPending();
-    EXPECT_EQ(finishedWhenNotified.size(), 1u);
 
     bool ran = false;
     group->notify([&] { ran = true; });
@@ -211,17 +184,20 @@ TEST_F(Dispatch, GroupNotifiesOnceOnTheMainQueueAfterTheLastLeaveAndWaitsForIt) 
     EXPECT_EQ(loop.processPending(), 1u);
     EXPECT_TRUE(ran);
 
-    group->enter(), group->enter(), group->leave();
+    group->enter(), group->enter();
+    group->notify([&] { ran = false; });
+    group->leave(), loop.processPending();
+    EXPECT_TRUE(ran) << "notified with one of two items outstanding";
     EXPECT_FALSE(group->wait(20ms)) << "one of two items is still outstanding";
     globalAsync([group] { group->leave(); });
     EXPECT_TRUE(group->wait(kPatience));
+    EXPECT_TRUE(loop.runUntil([&] { return !ran; }, kPatience)) << "not notified at zero";
 }
 
 TEST_F(Dispatch, UnmatchedLeaveIsRejected) {
     DispatchGroup group;
 #ifdef NDEBUG
-    // Release builds log it and keep the count at zero: had it gone to -1, the next enter would
-    // bring it back to zero and fire notify while that work is still outstanding.
+    // Logged, the count kept at zero: at -1 the next enter would fire notify while it works.
     group.leave(), group.enter();
     bool ran = false;
     group.notify([&] { ran = true; });

@@ -9,21 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <optional>
-#include <string>
 #include <thread>
-#include <utility>
-#include <vector>
 
 namespace pressling {
 namespace {
 
 using Delivery = NotificationCenter::Delivery;
 using Heard = std::vector<std::string>;
-
 using IndexPath = std::pair<int, int>;  // section and row, as a list screen posts them
 
-// A fresh centre per test, so that observers left behind by one test never hear another.
+// A fresh centre per test: observers left behind by one test never hear another.
 class NotificationCenterTest : public testing::Test {
 protected:
     NotificationCenterTest() { installMainQueue(loop); }

@@ -2,13 +2,13 @@
 
 #include "platform/Download.h"
 #include "platform/XmlEventParser.h"
+#include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <fmt/format.h>
 
 #include <functional>
-#include <string>
 
 namespace pressling {
 namespace {
@@ -32,47 +32,21 @@ public:
     void endElement(std::string_view name) override { events += fmt::format(">{}", name); }
 };
 
-std::string utf16(std::u16string_view text, bool bigEndian) {
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t c : text) bytes += {char(bigEndian ? c >> 8 : c), char(bigEndian ? c : c >> 8)};
-    return bytes;
-}
-
-TEST(XmlEventParser, DeliversTheseEvents) {
-    const std::u16string utf16Text =
-        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><t>\u041F\u0440\u0438 caf\u00E9</t>";
-    const std::string cyrillic = "<t'\xD0\x9F\xD1\x80\xD0\xB8 caf\xC3\xA9'>t";
-    const struct {
-        const char* what;
-        std::string document, expected;
-    } rows[] = {
-        {"names as written, in document order, prefixes unresolved",
-         R"(<rss xmlns:dc="urn:dc"><dc:date>d</dc:date><a:link xmlns:a="urn:x" href="h">t</a:link>)"
-         R"(<Title/><x:y>u</x:y></rss>)",
-         "<rss<dc:date'd'>dc:date<a:link't'>a:link<Title>Title<x:y'u'>x:y>rss"},
-        {"CDATA as characters", "<d>a <![CDATA[<p>b & c</p>]]> d</d>", "<d'a <p>b & c</p> d'>d"},
-        {"references replaced, undeclared HTML names as characters",
-         "<d>&lt;&amp;&#233;&#x2014;&quot;&apos; &nbsp;&eacute;&hellip;</d>",
-         "<d'<&\xC3\xA9\xE2\x80\x94\"' \xC2\xA0\xC3\xA9\xE2\x80\xA6'>d"},
-        {"declared entities, before HTML names",
-         "<!DOCTYPE d [<!ENTITY who \"world\"><!ENTITY nbsp \"_\">]><d>hello &who; &who;&nbsp;</d>",
-         "<d'hello world world_'>d"},
-        {"white space before the declaration", "\n  \r\n<?xml version=\"1.0\"?><t/>", "<t>t"},
-        {"UTF-8 mark and white space", "\xEF\xBB\xBF\r\n <?xml version=\"1.0\"?><t/>", "<t>t"},
-        {"UTF-16 LE", utf16(utf16Text, false), cyrillic},
-        {"UTF-16 BE", utf16(utf16Text, true), cyrillic},
-        {"UTF-8 mark", "\xEF\xBB\xBF<t>\xD0\x9F\xD1\x80\xD0\xB8 caf\xC3\xA9</t>", cyrillic},
-        {"external entity left unread",
-         "<!DOCTYPE d [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><d>[&x;]</d>", "<d'[]'>d"},
-        {"ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t>caf\xE9</t>",
-         "<t'caf\xC3\xA9'>t"},
-    };
-    for (const auto& row : rows) {
+// Each data/<name>.xml (the name says what it pins) gives the events of data/<name>.events.
+TEST(XmlEventParser, DeliversTheEventsOfEachFixture) {
+    int fixtures = 0;
+    for (const auto& file :
+         std::filesystem::directory_iterator(test::fixturePath("platform", ""))) {
+        const std::string name = file.path().stem().string();
+        if (file.path().extension() != ".xml") continue;
+        ++fixtures;
         Recorder recorder;
-        const auto outcome = XmlEventParser(row.document).parse(recorder);
-        EXPECT_TRUE(outcome.has_value()) << row.what << ": " << outcome.error().message;
-        EXPECT_EQ(recorder.events, row.expected) << row.what;
+        const auto outcome =
+            XmlEventParser(test::readFixture("platform", name + ".xml")).parse(recorder);
+        EXPECT_TRUE(outcome.has_value()) << name << ": " << outcome.error().message;
+        EXPECT_EQ(recorder.events + "\n", test::readFixture("platform", name + ".events")) << name;
     }
+    EXPECT_EQ(fixtures, 11);
 }
 
 // One entity of `size` bytes referenced `count` times, in text or in an attribute.

@@ -56,6 +56,7 @@ TEST(ArticleDuplicates, areSkipped) {
         {"sameLinkTwiceInOneList", e("Stored", 1), {e("A", 2), e("B", 2)}, {"Stored", "A"}},
         // "Café" with U+00E9 stored; the feed now writes "e" + U+0301.
         {"equivalentTitle", e("Caf\u00e9", 1), {e("Cafe\u0301", 2)}, {"Caf\u00e9"}},
+        {"equivalentStoredTitle", e("Cafe\u0301", 1), {e("Caf\u00e9", 2)}, {"Cafe\u0301"}},
         // The group is blogLink OR web: an entry of another feed with the same web counts.
         {"sameWebOtherFeed", e("Same", 1), {e("Same", 2, kFeedB)}, {"Same"}},
         {"otherFeedIsNoDuplicate", e("Same", 1), {e("Same", 1, kFeedB, "B")}, {"Same", "Same"}},

@@ -1,13 +1,9 @@
-// The article list: section order, batches read only when asked for, keyset paging that neither
-// skips nor repeats, the predicate, and change events that turn the old results into the new.
+// The article list: section order, batches read when asked for, keyset paging that neither skips
+// nor repeats, the predicate, and change events that turn the old results into the new.
 
 #include "store/FetchedResultsController.h"
 
 #include "support/StoreTestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <utility>
 
 namespace pressling {
 namespace {
@@ -25,8 +21,7 @@ std::vector<BlogPost> series(std::size_t count) {
     return posts;
 }
 
-// A section as a list shows it: its name and the titles of its rows in order (titles are unique
-// in every case here, so they name the rows).
+// A section as a list shows it: its name and its rows' titles (unique here, so they name rows).
 struct MirrorSection {
     std::string name;
     Titles rows;
@@ -66,15 +61,13 @@ struct MirrorDelegate : FetchedResultsControllerDelegate {
     }
     void didChangeSection(FetchedResultsController&, const SectionInfo& section, std::size_t index,
                           ChangeType type) override {
-        ASSERT_TRUE(changing);
+        ASSERT_TRUE(changing && (type == ChangeType::insert || type == ChangeType::remove));
         ASSERT_LE(index + (type == ChangeType::remove), mirror.size());
-        if (type == ChangeType::insert) {
-            mirror.insert(mirror.begin() + std::ptrdiff_t(index), MirrorSection{section.name, {}});
-            return;
-        }
-        ASSERT_EQ(type, ChangeType::remove);
-        EXPECT_EQ(mirror[index], (MirrorSection{section.name, {}})) << "not an empty section";
-        mirror.erase(mirror.begin() + std::ptrdiff_t(index));
+        const auto at = mirror.begin() + std::ptrdiff_t(index);
+        if (type == ChangeType::insert)
+            return void(mirror.insert(at, MirrorSection{section.name, {}}));
+        EXPECT_EQ(*at, (MirrorSection{section.name, {}})) << "not an empty section";
+        mirror.erase(at);
     }
     void didChangeObject(FetchedResultsController&, const BlogPost& object, ChangeType type,
                          std::optional<IndexPath> oldPath,
@@ -86,12 +79,10 @@ struct MirrorDelegate : FetchedResultsControllerDelegate {
         ASSERT_TRUE(path && path->section < mirror.size());
         auto& rows = mirror[path->section].rows;
         ASSERT_LE(path->row + removed, rows.size());
-        if (!removed) {
-            rows.insert(rows.begin() + std::ptrdiff_t(path->row), object.title.value_or("<none>"));
-            return;
-        }
-        EXPECT_EQ(rows[path->row], object.title) << "the old path names another row";
-        rows.erase(rows.begin() + std::ptrdiff_t(path->row));
+        const auto at = rows.begin() + std::ptrdiff_t(path->row);
+        if (!removed) return void(rows.insert(at, object.title.value_or("<none>")));
+        EXPECT_EQ(*at, object.title) << "the old path names another row";
+        rows.erase(at);
     }
     void controllerDidResetContent(FetchedResultsController&) override {
         ADD_FAILURE() << "the controller gave up working out the changes";
@@ -213,8 +204,8 @@ TEST(FetchedResults, readsOnlyWhatItsPredicateMatchesOnceFetchedAgain) {
               titles(fetchAll(*store, ArticlePredicate::feed(kFeedB))));
 }
 
-// Three lists over one store, each with its own predicate, follow a series of saves; after
-// each, every list's mirror must equal what a fresh controller reads.
+// Three lists over one store, each with its own predicate, follow a series of saves; after each,
+// every list's mirror must equal what a fresh controller reads.
 class FetchedResultsChanges : public testing::Test {
 protected:
     struct List {

@@ -2,21 +2,15 @@
 
 #include "subscriptions/Opml.h"
 
+#include "support/Fixtures.h"
+
 #include <gtest/gtest.h>
 
 namespace pressling {
 namespace {
 
 TEST(OpmlRead, TakesEveryOutlineWithAnAddressAtAnyDepth) {
-    const auto feeds = readOpml(R"(<?xml version="1.0" encoding="UTF-8"?>
-<opml version="1.0"><head><title>Exported</title></head><body>
-  <outline text="Tech">
-    <outline text="Ars" title="Ars Technica" type="rss" xmlUrl="https://feeds.arstechnica.com/arstechnica/index"/>
-    <outline text="No title attribute" xmlUrl="http://example.org/a?x=1&amp;y=2"/>
-  </outline>
-  <outline text="A note without a feed"/>
-  <outline title="" text="" xmlUrl="http://example.org/untitled"/>
-</body></opml>)");
+    const auto feeds = readOpml(test::readFixture("subscriptions", "nested.opml"));
     EXPECT_EQ(feeds, (std::vector<OpmlFeed>{
                          {"Ars Technica", "https://feeds.arstechnica.com/arstechnica/index"},
                          {"No title attribute", "http://example.org/a?x=1&y=2"},

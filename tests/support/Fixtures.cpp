@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace pressling::test {
 namespace {
@@ -24,6 +25,17 @@ std::string readFixture(std::string_view layer, std::string_view name) {
     std::ifstream in(fixturePath(layer, name), std::ios::binary);
     if (!in) ADD_FAILURE() << "missing fixture " << fixturePath(layer, name);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::pair<std::string, std::string>> readTable(std::string_view layer,
+                                                           std::string_view name) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::istringstream in(readFixture(layer, name));
+    for (std::string line; std::getline(in, line);) {
+        if (const auto tab = line.find('\t'); !line.starts_with('#') && tab != std::string::npos)
+            rows.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return rows;
 }
 
 TemporaryDirectory::TemporaryDirectory() {

@@ -12,6 +12,10 @@ namespace pressling::test {
 // The bytes of tests/<layer>/data/<name>; fails the current test if the file is missing.
 std::string readFixture(std::string_view layer, std::string_view name);
 std::filesystem::path fixturePath(std::string_view layer, std::string_view name);
+// The rows of a table fixture: each line not starting with '#' as what comes before its first tab
+// (the expected answer) and what follows it (the input).
+std::vector<std::pair<std::string, std::string>> readTable(std::string_view layer,
+                                                           std::string_view name);
 
 // A fresh folder under the system's temporary folder, removed with everything in it when the
 // object goes away. Never the user's data.

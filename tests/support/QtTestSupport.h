@@ -95,12 +95,7 @@ inline Date march2021(int day, int minutes = 12 * 60) {
 inline Article entry(const std::string& title, const std::string& link, Date pubDate,
                      const std::string& blogLink = "https://a.example/feed",
                      const std::string& web = "Alpha") {
-    return Article{.title = title,
-                   .description = "<p>" + title + "</p>",
-                   .web = web,
-                   .blogLink = blogLink,
-                   .link = *Url::parse(link),
-                   .pubDate = pubDate};
+    return Article(title, "<p>" + title + "</p>", web, blogLink, *Url::parse(link), pubDate);
 }
 
 }  // namespace pressling::test

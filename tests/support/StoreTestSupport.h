@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers shared by the store's and the flows' suites: throwaway stores and subscription lists,
-// articles and feed documents with chosen dates, and faults injected through the store's file.
+// For the store's and the flows' suites: throwaway stores and lists, articles and feed
+// documents with chosen dates, faults injected through the store's file.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -39,12 +39,8 @@ inline Date day(int dayOfMarch, std::chrono::minutes offset = std::chrono::hours
 // An entry of feed blogLink titled web, as the parser would hand it over.
 inline Article article(std::string title, std::string link, Date pubDate,
                        std::string blogLink = kFeedA, std::string web = "A") {
-    return Article{title,
-                   "<p>About " + title + "</p>",
-                   std::move(web),
-                   std::move(blogLink),
-                   *Url::parse(link),
-                   pubDate};
+    return Article(title, "<p>About " + title + "</p>", std::move(web), std::move(blogLink),
+                   *Url::parse(link), pubDate);
 }
 
 // Entries "<prefix>1" ... "<prefix>count" of one feed, entry i published on March i.
@@ -78,14 +74,8 @@ inline std::string rssDocument(std::string_view title, int entries) {
 // A stored post of blogLink, with a link unique to its date.
 inline BlogPost post(std::string title, Date pubDate, std::string blogLink = kFeedA) {
     const auto link = "https://a.example/" + std::to_string(pubDate.time_since_epoch().count());
-    return BlogPost{0,
-                    blogLink,
-                    "<p>" + title + "</p>",
-                    Url::parse(link),
-                    pubDate,
-                    makeSectionDate(pubDate),
-                    title,
-                    "A"};
+    return BlogPost(0, blogLink, "<p>" + title + "</p>", Url::parse(link), pubDate,
+                    makeSectionDate(pubDate), title, "A");
 }
 
 // Fails the current test unless result is an error of kind whose message holds every fragment.

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 
 namespace pressling::test {
@@ -45,13 +44,11 @@ bool run(PGconn* connection, std::initializer_list<std::string> statements) {
 
 std::optional<std::string> testPostgresUrl() {
     const char* url = std::getenv("PRESSLING_TEST_POSTGRES");
-    if (url == nullptr || *url == '\0') return std::nullopt;
-    return std::string(url);
+    return url && *url ? std::optional<std::string>(url) : std::nullopt;
 }
 
 bool isTestPostgresRequired() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string_view(ci) == "true";
+    return std::getenv("CI") && std::string_view(std::getenv("CI")) == "true";
 }
 
 TemporaryPostgresSchema::TemporaryPostgresSchema(const std::string& serverUrl)
@@ -79,9 +76,8 @@ void TemporaryPostgresSchema::execute(const std::string& sql) const {
 
 TemporaryPostgresSchema::~TemporaryPostgresSchema() {
     if (name_.empty()) return;
-    if (auto connection = connect(serverUrl_, "drop test schema " + name_)) {
+    if (auto connection = connect(serverUrl_, "drop test schema " + name_))
         run(connection.get(), {"DROP SCHEMA IF EXISTS " + name_ + " CASCADE"});
-    }
 }
 
 }  // namespace pressling::test
