@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 #include <sqlite3.h>
+#include <unicode/utf8.h>
 #include <string.h>
 
 #include <algorithm>
@@ -18,7 +19,7 @@
 namespace pressling {
 namespace {
 
-// The schema of version 1. The seven attributes are the article; the rest serves the queries.
+// The schema of version 2. The seven attributes are the article; the rest serves the queries.
 //
 // - id is AUTOINCREMENT so that an id is never handed out twice: a deletion pending in the
 //   context names its row by id, and must not hit a newer row that reused it.
@@ -26,6 +27,10 @@ namespace {
 //   (sortKey DESC, id DESC) is a plain index order and keyset paging can compare row values.
 // - BlogPostSearch keeps the case-folded title, desc and web apart from the rows, so a search
 //   reads only the folded text and the list's queries never read it.
+// - BlogPostIndex is a trigram index over BlogPostSearch (its external content, kept in step by
+//   the triggers). The text is folded already, so the tokenizer must not fold again
+//   (case_sensitive 1): a phrase of three or more characters then matches exactly the rows
+//   whose folded text contains it, the same answer contains_text gives.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE BlogPost (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -51,7 +56,27 @@ CREATE TABLE BlogPostSearch (
 CREATE TRIGGER BlogPost_deleteSearch AFTER DELETE ON BlogPost BEGIN
     DELETE FROM BlogPostSearch WHERE id = old.id;
 END;
-PRAGMA user_version = 1;
+)sql";
+
+constexpr std::string_view kIndexSchema = R"sql(
+CREATE VIRTUAL TABLE BlogPostIndex USING fts5 (
+    title, desc, web,
+    content = 'BlogPostSearch', content_rowid = 'id',
+    tokenize = 'trigram case_sensitive 1'
+);
+CREATE TRIGGER BlogPostSearch_insertIndex AFTER INSERT ON BlogPostSearch BEGIN
+    INSERT INTO BlogPostIndex (rowid, title, desc, web)
+    VALUES (new.id, new.title, new.desc, new.web);
+END;
+CREATE TRIGGER BlogPostSearch_deleteIndex AFTER DELETE ON BlogPostSearch BEGIN
+    INSERT INTO BlogPostIndex (BlogPostIndex, rowid, title, desc, web)
+    VALUES ('delete', old.id, old.title, old.desc, old.web);
+END;
+)sql";
+
+// Version 1 had no index; adding it indexes every stored article, once.
+constexpr std::string_view kIndexExisting = R"sql(
+INSERT INTO BlogPostIndex (BlogPostIndex) VALUES ('rebuild');
 )sql";
 
 constexpr std::string_view kColumns = "id, blogLink, desc, link, pubDate, sectionDate, title, web";
@@ -63,9 +88,36 @@ std::string foldOptionalForSearch(const std::optional<std::string>& text) {
     return text ? foldedForSearch(*text) : std::string();
 }
 
-// How a search condition reaches BlogPostSearch. A query over the whole table reads the
-// folded texts once, in order; a query confined to a few rows (one section of the list)
-// looks up the folded texts of just those rows.
+// Whether the trigram index can answer a search for the folded needle: it holds the
+// three-character pieces of the folded texts, so it finds nothing shorter; and it reads UTF-8
+// only, where contains_text compares any bytes.
+bool indexCanFind(std::string_view needle) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(needle.data());
+    const auto length = std::int32_t(needle.size());
+    std::int32_t characters = 0;
+    for (std::int32_t i = 0; i < length; ++characters) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return false;
+    }
+    return characters >= 3;
+}
+
+// The needle as one FTS5 phrase: in double quotes, a double quote inside written twice.
+std::string ftsPhrase(std::string_view needle) {
+    std::string phrase = "\"";
+    for (char c : needle) {
+        phrase += c;
+        if (c == '"') phrase += '"';
+    }
+    phrase += '"';
+    return phrase;
+}
+
+// How a search condition reaches BlogPostSearch and its index: a query over the whole table
+// asks the index for a needle of three characters or more and otherwise reads the folded
+// texts once, in order; a query confined to a few rows (one section of the list) looks up the
+// folded texts of just those rows.
 enum class SearchPlan { scanAll, probeEachRow };
 
 using Argument = std::variant<std::int64_t, std::string>;
@@ -96,10 +148,18 @@ struct Query {
         }
         if (predicate.blogLinkMissing) where("blogLink IS NULL");
         if (predicate.search && !predicate.search->empty()) {
+            const std::string needle = foldedForSearch(*predicate.search);
+            // The unary + keeps SQLite from fetching each match by id (a B-tree descent into
+            // the big table per match): the ids found become a set that the scan of an index,
+            // or of the feed's rows, checks instead.
+            if (plan == SearchPlan::scanAll && indexCanFind(needle)) {
+                where(
+                    "+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH "
+                    "?)");
+                arguments.emplace_back(ftsPhrase(needle));
+                return;
+            }
             if (plan == SearchPlan::scanAll) {
-                // The unary + keeps SQLite from fetching each match by id (a B-tree descent
-                // into the big table per match): the ids found become a set that the scan of
-                // an index, or of the feed's rows, checks instead.
                 where(
                     "+BlogPost.id IN (SELECT id FROM BlogPostSearch WHERE contains_text(title, ?) "
                     "OR contains_text(desc, ?) OR contains_text(web, ?))");
@@ -109,7 +169,6 @@ struct Query {
                     "(contains_text(s.title, ?) OR contains_text(s.desc, ?) OR "
                     "contains_text(s.web, ?)))");
             }
-            const std::string needle = foldedForSearch(*predicate.search);
             for (int i = 0; i < 3; ++i) arguments.emplace_back(needle);
         }
     }
@@ -189,14 +248,29 @@ sqlite::Result<void> prepareSchema(sqlite::Database& db) {
                                    "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
         if (!tables) return std::unexpected(std::move(tables.error()));
 
-        if (*version == 0 && *tables == 0) return db.execute(kSchema);
-        if (*version == ArticleStore::kSchemaVersion) {
+        const auto markCurrent = [&] {
+            return db.execute(
+                fmt::format("PRAGMA user_version = {};", ArticleStore::kSchemaVersion));
+        };
+        if (*version == 0 && *tables == 0) {
+            if (auto made = db.execute(kSchema); !made) return made;
+            if (auto made = db.execute(kIndexSchema); !made) return made;
+            return markCurrent();
+        }
+        if (*version >= 1 && *version <= ArticleStore::kSchemaVersion) {
             auto ours = queryInteger(db,
                                      "SELECT count(*) FROM sqlite_schema WHERE type = 'table' "
-                                     "AND name IN ('BlogPost', 'BlogPostSearch')");
+                                     "AND name IN ('BlogPost', 'BlogPostSearch', 'BlogPostIndex')");
             if (!ours) return std::unexpected(std::move(ours.error()));
-            if (*ours == 2) return {};
-            return refuse("not an article store: the BlogPost tables are missing");
+            const int expected = *version == 1 ? 2 : 3;
+            if (*ours != expected) {
+                return refuse("not an article store: the BlogPost tables are missing");
+            }
+            if (*version == ArticleStore::kSchemaVersion) return {};
+            // A store of version 1: index the articles it holds, in the same transaction.
+            if (auto made = db.execute(kIndexSchema); !made) return made;
+            if (auto indexed = db.execute(kIndexExisting); !indexed) return indexed;
+            return markCurrent();
         }
         if (*version > ArticleStore::kSchemaVersion) {
             return refuse(

@@ -54,7 +54,7 @@ struct ObjectsDidChange {
 // replaces or repairs a file it refuses, nor writes to it.
 class ArticleStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     class SaveObservation;
     using SaveObserver = std::function<void(const ObjectsDidChange&)>;

@@ -48,7 +48,7 @@ TEST(ArticleStoreOpen, refusesAFileItCannotUseNamingItAndLeavingItByteForByte) {
         {"foreignDatabase", "CREATE TABLE Contacts (name TEXT);", "not an article store"},
         {"ourVersionNoTables", "CREATE TABLE Contacts (x); PRAGMA user_version = 1;",
          "tables are missing"},
-        {"newerVersion", "CREATE TABLE BlogPost (x); PRAGMA user_version = 2;", "newer version"},
+        {"newerVersion", "CREATE TABLE BlogPost (x); PRAGMA user_version = 3;", "newer version"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -171,6 +171,10 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         {"inWeb", "T", "", "Hacker News", "hacker n", true},
         {"notAcrossFields", "Hacker", "", "News", "hackernews", false},
         {"emptyNeedleMatchesAll", "T", "", "W", "", true},
+        {"twoCharacters", "Go 1.21", "", "W", "gO", true},
+        {"oneAccentedCharacter", "Caf\u00e9", "", "W", "\u00c9", true},
+        {"quoteInNeedle", "Say \"hi\" now", "", "W", "Y \"HI\"", true},
+        {"threeCharactersAbsent", "Kernel", "", "W", "ekr", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -185,6 +189,20 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         store->insert(candidate);
         EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 2u : 0u) << "pending";
     }
+}
+
+// A store written before the search index existed: opening it indexes what it holds.
+TEST(ArticleStoreSearch, openingAStoreWithoutTheIndexIndexesItsArticles) {
+    TemporaryStore store;
+    insertAndSave(*store, {post("Stra\u00dfe im Sommer", day(7)), post("Other", day(8))});
+    alterStoreFile(store.file(),
+                   "DROP TRIGGER BlogPostSearch_insertIndex; DROP TRIGGER BlogPostSearch_deleteIndex;"
+                   "DROP TABLE BlogPostIndex; PRAGMA user_version = 1;");
+    store.reopen();
+    EXPECT_EQ(titles(fetchAll(*store, ArticlePredicate::searching("STRASSE"))),
+              (Titles{"Stra\u00dfe im Sommer"}));
+    insertAndSave(*store, {post("Sommerfest", day(9))});
+    EXPECT_EQ(fetchAll(*store, ArticlePredicate::searching("sommer")).size(), 2u);
 }
 
 }  // namespace
