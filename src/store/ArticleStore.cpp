@@ -114,9 +114,23 @@ std::string ftsPhrase(std::string_view needle) {
     return phrase;
 }
 
+// Whether the index finds at most kFewMatches rows for phrase; stops counting after that. An
+// index that cannot be read counts as many matches, and the scan gives the answer.
+constexpr std::int64_t kFewMatches = 2000;
+
+bool fewIndexMatches(sqlite::Database& db, const std::string& phrase) {
+    auto count = db.prepare(
+        "SELECT count(*) FROM (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH ? "
+        "LIMIT ?)");
+    if (!count) return false;
+    count->bind(1, phrase).bind(2, kFewMatches + 1);
+    auto row = count->step();
+    return row && *row && count->columnInt(0) <= kFewMatches;
+}
+
 // How a search condition reaches BlogPostSearch and its index: a query over the whole table
-// asks the index for a needle of three characters or more and otherwise reads the folded
-// texts once, in order; a query confined to a few rows (one section of the list) looks up the
+// asks the index for a needle of three characters or more that few articles hold, and
+// otherwise reads the folded texts once, in order; a query confined to a few rows (one section of the list) looks up the
 // folded texts of just those rows.
 enum class SearchPlan { scanAll, probeEachRow };
 
@@ -136,7 +150,9 @@ struct Query {
         hasWhere = true;
     }
 
-    void addPredicate(const ArticlePredicate& predicate, SearchPlan plan) {
+    // db, for a search over the whole table, is asked how many rows the index finds.
+    void addPredicate(const ArticlePredicate& predicate, SearchPlan plan,
+                      sqlite::Database* db = nullptr) {
         if (predicate.feedGroup) {
             where("(blogLink = ? OR web = ?)");
             arguments.emplace_back(predicate.feedGroup->blogLink);
@@ -149,17 +165,20 @@ struct Query {
         if (predicate.blogLinkMissing) where("blogLink IS NULL");
         if (predicate.search && !predicate.search->empty()) {
             const std::string needle = foldedForSearch(*predicate.search);
-            // The unary + keeps SQLite from fetching each match by id (a B-tree descent into
-            // the big table per match): the ids found become a set that the scan of an index,
-            // or of the feed's rows, checks instead.
-            if (plan == SearchPlan::scanAll && indexCanFind(needle)) {
-                where(
-                    "+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH "
-                    "?)");
+            // Few matches: the index hands over their ids and the rows are fetched by id. Text
+            // in most articles is found as fast by reading every folded text once as by
+            // merging the index's long lists, and then fetching most rows by id is the slow
+            // part; so that case scans, as below.
+            if (plan == SearchPlan::scanAll && db && indexCanFind(needle) &&
+                fewIndexMatches(*db, ftsPhrase(needle))) {
+                where("BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH ?)");
                 arguments.emplace_back(ftsPhrase(needle));
                 return;
             }
             if (plan == SearchPlan::scanAll) {
+                // The unary + keeps SQLite from fetching each match by id (a B-tree descent
+                // into the big table per match): the ids found become a set that the scan of
+                // an index, or of the feed's rows, checks instead.
                 where(
                     "+BlogPost.id IN (SELECT id FROM BlogPostSearch WHERE contains_text(title, ?) "
                     "OR contains_text(desc, ?) OR contains_text(web, ?))");
@@ -527,7 +546,7 @@ std::expected<std::vector<BlogPost>, StoreError> ArticleStore::fetch(
     const auto& deletions = impl_->pendingDeletions;
 
     Query query(fmt::format("SELECT {} FROM BlogPost", kColumns));
-    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.addPredicate(predicate, SearchPlan::scanAll, &impl_->db);
     query.sql += kNewestFirst;
     if (limit) {
         // Rows about to be deleted are read and dropped, so ask for that many more.
@@ -570,7 +589,7 @@ std::expected<std::int64_t, StoreError> ArticleStore::batchDelete(
     const ArticlePredicate& predicate) {
     impl_->checkThread();
     Query query("DELETE FROM BlogPost");
-    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.addPredicate(predicate, SearchPlan::scanAll, &impl_->db);
     auto statement = query.prepare(impl_->db);
     if (!statement) {
         return std::unexpected(storeError(StoreError::Kind::deleteFailed, statement.error()));
@@ -655,7 +674,7 @@ std::expected<std::vector<ArticleStore::SectionCount>, StoreError> ArticleStore:
     const ArticlePredicate& predicate) {
     impl_->checkThread();
     Query query("SELECT sectionDate, count(*) FROM BlogPost");
-    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.addPredicate(predicate, SearchPlan::scanAll, &impl_->db);
     query.sql += " GROUP BY sectionDate";
     auto statement = query.prepare(impl_->db);
     if (!statement) {
