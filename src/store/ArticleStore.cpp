@@ -114,8 +114,7 @@ std::string ftsPhrase(std::string_view needle) {
     return phrase;
 }
 
-// Whether the index finds at most kFewMatches rows for phrase; stops counting after that. An
-// index that cannot be read counts as many matches, and the scan gives the answer.
+// Whether the index finds at most kFewMatches rows for phrase; stops counting after that.
 constexpr std::int64_t kFewMatches = 2000;
 
 bool fewIndexMatches(sqlite::Database& db, const std::string& phrase) {
@@ -129,8 +128,8 @@ bool fewIndexMatches(sqlite::Database& db, const std::string& phrase) {
 }
 
 // How a search condition reaches BlogPostSearch and its index: a query over the whole table
-// asks the index for a needle of three characters or more that few articles hold, and
-// otherwise reads the folded texts once, in order; a query confined to a few rows (one section of the list) looks up the
+// asks the index for a needle of three characters or more, and otherwise reads the folded
+// texts once, in order; a query confined to a few rows (one section of the list) looks up the
 // folded texts of just those rows.
 enum class SearchPlan { scanAll, probeEachRow };
 
@@ -165,14 +164,18 @@ struct Query {
         if (predicate.blogLinkMissing) where("blogLink IS NULL");
         if (predicate.search && !predicate.search->empty()) {
             const std::string needle = foldedForSearch(*predicate.search);
-            // Few matches: the index hands over their ids and the rows are fetched by id. Text
-            // in most articles is found as fast by reading every folded text once as by
-            // merging the index's long lists, and then fetching most rows by id is the slow
-            // part; so that case scans, as below.
-            if (plan == SearchPlan::scanAll && db && indexCanFind(needle) &&
-                fewIndexMatches(*db, ftsPhrase(needle))) {
-                where("BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH ?)");
-                arguments.emplace_back(ftsPhrase(needle));
+            // The index hands over the matching ids. Few of them: the rows are fetched by id.
+            // Many: fetching most rows by id one at a time is the slow part, so the unary +
+            // keeps SQLite from it, and the scan of an index (or of the feed's rows) checks
+            // each row against the set of ids instead.
+            if (plan == SearchPlan::scanAll && db && indexCanFind(needle)) {
+                const std::string phrase = ftsPhrase(needle);
+                where(fewIndexMatches(*db, phrase)
+                          ? "BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex "
+                            "MATCH ?)"
+                          : "+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE "
+                            "BlogPostIndex MATCH ?)");
+                arguments.emplace_back(phrase);
                 return;
             }
             if (plan == SearchPlan::scanAll) {
