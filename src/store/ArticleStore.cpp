@@ -2,6 +2,7 @@
 
 #include "platform/UnicodeText.h"
 
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Sqlite.h"
 
@@ -12,6 +13,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
 #include <limits>
 #include <thread>
 #include <variant>
@@ -27,10 +32,13 @@ namespace {
 //   (sortKey DESC, id DESC) is a plain index order and keyset paging can compare row values.
 // - BlogPostSearch keeps the case-folded title, desc and web apart from the rows, so a search
 //   reads only the folded text and the list's queries never read it.
-// - BlogPostIndex is a trigram index over BlogPostSearch (its external content, kept in step by
-//   the triggers). The text is folded already, so the tokenizer must not fold again
-//   (case_sensitive 1): a phrase of three or more characters then matches exactly the rows
-//   whose folded text contains it, the same answer contains_text gives.
+// - BlogPostIndex is a trigram index over BlogPostSearch (its external content). The text is
+//   folded already, so the tokenizer must not fold again (case_sensitive 1): a phrase of three
+//   or more characters then matches exactly the rows whose folded text contains it, the same
+//   answer contains_text gives. Indexing costs about 0.1 us a byte, seconds for a refresh's
+//   worth of articles, so saves do not wait for it: the rows up to
+//   BlogPostIndexState.indexedThrough are indexed (by a thread of the store's own, once saves
+//   pause), and a search reads the folded texts of the rows after it.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE BlogPost (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -64,20 +72,54 @@ CREATE VIRTUAL TABLE BlogPostIndex USING fts5 (
     content = 'BlogPostSearch', content_rowid = 'id',
     tokenize = 'trigram case_sensitive 1'
 );
-CREATE TRIGGER BlogPostSearch_insertIndex AFTER INSERT ON BlogPostSearch BEGIN
-    INSERT INTO BlogPostIndex (rowid, title, desc, web)
-    VALUES (new.id, new.title, new.desc, new.web);
-END;
-CREATE TRIGGER BlogPostSearch_deleteIndex AFTER DELETE ON BlogPostSearch BEGIN
+CREATE TABLE BlogPostIndexState (indexedThrough INTEGER NOT NULL);
+INSERT INTO BlogPostIndexState VALUES (0);
+CREATE TRIGGER BlogPostSearch_deleteIndex AFTER DELETE ON BlogPostSearch
+WHEN old.id <= (SELECT indexedThrough FROM BlogPostIndexState) BEGIN
     INSERT INTO BlogPostIndex (BlogPostIndex, rowid, title, desc, web)
     VALUES ('delete', old.id, old.title, old.desc, old.web);
 END;
 )sql";
 
-// Version 1 had no index; adding it indexes every stored article, once.
-constexpr std::string_view kIndexExisting = R"sql(
-INSERT INTO BlogPostIndex (BlogPostIndex) VALUES ('rebuild');
-)sql";
+// The next rows to index, after the watermark, oldest first; ?1 is how many.
+constexpr std::string_view kNextUnindexed =
+    "SELECT id, title, desc, web FROM BlogPostSearch WHERE id > (SELECT indexedThrough FROM "
+    "BlogPostIndexState) ORDER BY id LIMIT ?1";
+
+// Indexes up to batch rows after the watermark in one transaction and moves the watermark past
+// them; returns how many it indexed (0: the index is complete).
+sqlite::Result<std::size_t> indexSome(sqlite::Database& db, std::size_t batch) {
+    return db.immediateTransaction([&]() -> sqlite::Result<std::size_t> {
+        auto next = db.prepare(kNextUnindexed);
+        if (!next) return std::unexpected(std::move(next.error()));
+        auto insert =
+            db.prepare("INSERT INTO BlogPostIndex (rowid, title, desc, web) VALUES (?, ?, ?, ?)");
+        if (!insert) return std::unexpected(std::move(insert.error()));
+        next->bind(1, std::int64_t(batch));
+        std::size_t indexed = 0;
+        std::int64_t last = 0;
+        while (true) {
+            auto row = next->step();
+            if (!row) return std::unexpected(std::move(row.error()));
+            if (!*row) break;
+            last = next->columnInt(0);
+            insert->reset();
+            insert->bind(1, last)
+                .bind(2, next->columnText(1))
+                .bind(3, next->columnText(2))
+                .bind(4, next->columnText(3));
+            if (auto done = insert->run(); !done) return std::unexpected(std::move(done.error()));
+            ++indexed;
+        }
+        if (indexed == 0) return indexed;
+        auto moved = db.prepare("UPDATE BlogPostIndexState SET indexedThrough = ?");
+        if (!moved) return std::unexpected(std::move(moved.error()));
+        if (auto done = moved->bind(1, last).run(); !done) {
+            return std::unexpected(std::move(done.error()));
+        }
+        return indexed;
+    });
+}
 
 constexpr std::string_view kColumns = "id, blogLink, desc, link, pubDate, sectionDate, title, web";
 constexpr std::string_view kNewestFirst = " ORDER BY sortKey DESC, id DESC";
@@ -127,6 +169,97 @@ bool fewIndexMatches(sqlite::Database& db, const std::string& phrase) {
     return row && *row && count->columnInt(0) <= kFewMatches;
 }
 
+// Whether some saved rows are not in the index yet. An error counts as yes: the folded texts
+// then give the answer.
+bool hasUnindexedRows(sqlite::Database& db) {
+    auto tail = db.prepare(
+        "SELECT EXISTS (SELECT 1 FROM BlogPostSearch WHERE id > (SELECT indexedThrough FROM "
+        "BlogPostIndexState))");
+    if (!tail) return true;
+    auto row = tail->step();
+    return !row || !*row || tail->columnInt(0) != 0;
+}
+
+// Keeps the trigram index up with the saves, on a thread and a connection of its own: once
+// saves have paused for kQuietTime, it indexes the rows after the watermark, kBatch at a time,
+// each batch one short transaction (a save waits for at most one, under the busy time-out).
+// It stops, after the batch under way, when the store closes; what is left is indexed the
+// next time a store opens the file.
+class Indexer {
+public:
+    static constexpr std::chrono::milliseconds kQuietTime{1000};
+    static constexpr std::size_t kBatch = 100;
+
+    explicit Indexer(std::filesystem::path file) : file_(std::move(file)) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error& error) {
+            log::warning(fmt::format("{}: no thread to index the articles ({}); searches read "
+                                     "every article",
+                                     file_.string(), error.what()));
+        }
+    }
+    ~Indexer() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    Indexer(const Indexer&) = delete;
+    Indexer& operator=(const Indexer&) = delete;
+
+    // After a save that wrote something: index once saves pause.
+    void noteSave() {
+        {
+            std::lock_guard lock(mutex_);
+            pending_ = true;
+            lastSave_ = std::chrono::steady_clock::now();
+        }
+        wake_.notify_all();
+    }
+
+private:
+    void run() {
+        auto db = sqlite::Database::open(file_);
+        if (!db) {
+            log::warning(fmt::format("{}: the search index is not kept up: {}", file_.string(),
+                                     db.error().message));
+            return;
+        }
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (!pending_) {
+                wake_.wait(lock, [this] { return stopping_ || pending_; });
+                continue;
+            }
+            const auto quietUntil = lastSave_ + kQuietTime;
+            if (std::chrono::steady_clock::now() < quietUntil) {
+                wake_.wait_until(lock, quietUntil, [this] { return stopping_; });
+                continue;
+            }
+            lock.unlock();
+            auto indexed = indexSome(*db, kBatch);
+            lock.lock();
+            if (!indexed) {
+                log::warning(fmt::format("{}: indexing for search paused: {}", file_.string(),
+                                         indexed.error().message));
+            }
+            // Caught up, or failed: the next save tries again.
+            if (!indexed || *indexed == 0) pending_ = false;
+        }
+    }
+
+    std::filesystem::path file_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool pending_ = true;  // a store just opened may hold rows not yet indexed
+    std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now();
+    std::thread thread_;
+};
+
 // How a search condition reaches BlogPostSearch and its index: a query over the whole table
 // asks the index for a needle of three characters or more, and otherwise reads the folded
 // texts once, in order; a query confined to a few rows (one section of the list) looks up the
@@ -167,15 +300,25 @@ struct Query {
             // The index hands over the matching ids. Few of them: the rows are fetched by id.
             // Many: fetching most rows by id one at a time is the slow part, so the unary +
             // keeps SQLite from it, and the scan of an index (or of the feed's rows) checks
-            // each row against the set of ids instead.
+            // each row against the set of ids instead. Rows not yet indexed are read.
             if (plan == SearchPlan::scanAll && db && indexCanFind(needle)) {
                 const std::string phrase = ftsPhrase(needle);
-                where(fewIndexMatches(*db, phrase)
-                          ? "BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex "
-                            "MATCH ?)"
-                          : "+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE "
-                            "BlogPostIndex MATCH ?)");
+                if (!hasUnindexedRows(*db)) {
+                    where(fewIndexMatches(*db, phrase)
+                              ? "BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE "
+                                "BlogPostIndex MATCH ?)"
+                              : "+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE "
+                                "BlogPostIndex MATCH ?)");
+                    arguments.emplace_back(phrase);
+                    return;
+                }
+                where(
+                    "(+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH "
+                    "?) OR +BlogPost.id IN (SELECT id FROM BlogPostSearch WHERE id > (SELECT "
+                    "indexedThrough FROM BlogPostIndexState) AND (contains_text(title, ?) OR "
+                    "contains_text(desc, ?) OR contains_text(web, ?))))");
                 arguments.emplace_back(phrase);
+                for (int i = 0; i < 3; ++i) arguments.emplace_back(needle);
                 return;
             }
             if (plan == SearchPlan::scanAll) {
@@ -282,16 +425,16 @@ sqlite::Result<void> prepareSchema(sqlite::Database& db) {
         if (*version >= 1 && *version <= ArticleStore::kSchemaVersion) {
             auto ours = queryInteger(db,
                                      "SELECT count(*) FROM sqlite_schema WHERE type = 'table' "
-                                     "AND name IN ('BlogPost', 'BlogPostSearch', 'BlogPostIndex')");
+                                     "AND name IN ('BlogPost', 'BlogPostSearch', 'BlogPostIndex', "
+                                     "'BlogPostIndexState')");
             if (!ours) return std::unexpected(std::move(ours.error()));
-            const int expected = *version == 1 ? 2 : 3;
+            const int expected = *version == 1 ? 2 : 4;
             if (*ours != expected) {
                 return refuse("not an article store: the BlogPost tables are missing");
             }
             if (*version == ArticleStore::kSchemaVersion) return {};
-            // A store of version 1: index the articles it holds, in the same transaction.
+            // A store of version 1: its articles are indexed as new ones are, after opening.
             if (auto made = db.execute(kIndexSchema); !made) return made;
-            if (auto indexed = db.execute(kIndexExisting); !indexed) return indexed;
             return markCurrent();
         }
         if (*version > ArticleStore::kSchemaVersion) {
@@ -357,7 +500,7 @@ std::int64_t insertionRank(std::int64_t objectID) {
 
 struct ArticleStore::Impl {
     explicit Impl(sqlite::Database database)
-        : db(std::move(database)), owner(std::this_thread::get_id()) {}
+        : db(std::move(database)), owner(std::this_thread::get_id()), indexer(db.path()) {}
 
     void checkThread() const {
         assert(std::this_thread::get_id() == owner &&
@@ -369,6 +512,7 @@ struct ArticleStore::Impl {
     std::vector<BlogPost> pendingInserts;        // each with its temporary id
     std::vector<std::int64_t> pendingDeletions;  // saved ids, no repeats
     std::int64_t nextTemporaryID = -1;
+    Indexer indexer;
 };
 
 struct ArticleStore::Observers {
@@ -515,6 +659,7 @@ std::expected<void, StoreError> ArticleStore::save() {
     impl_->pendingInserts.clear();
     impl_->pendingDeletions.clear();
     if (change.inserted.empty() && change.deleted.empty()) return {};
+    if (!change.inserted.empty()) impl_->indexer.noteSave();
 
     // Observers may register or drop others while being called: walk a snapshot of the ids
     // and skip those gone by their turn. The shared_ptr keeps the list alive should an
@@ -618,6 +763,15 @@ std::expected<std::vector<ArticleStore::FeedSource>, StoreError> ArticleStore::f
         sources.push_back(FeedSource{optionalText(*statement, 0), optionalText(*statement, 1)});
     }
     return sources;
+}
+
+std::expected<void, StoreError> ArticleStore::finishIndexing() {
+    impl_->checkThread();
+    while (true) {
+        auto indexed = indexSome(impl_->db, 1000);
+        if (!indexed) return std::unexpected(storeError(StoreError::Kind::saveFailed, indexed.error()));
+        if (*indexed == 0) return {};
+    }
 }
 
 bool ArticleStore::matches(const ArticlePredicate& predicate, const BlogPost& post) {

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <sstream>
 
 namespace pressling {
@@ -185,24 +187,39 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         insertAndSave(*store, {candidate});
         const auto predicate = ArticlePredicate::searching(row.needle);
         EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 1u : 0u) << "stored";
+        ASSERT_TRUE(store->finishIndexing());
+        EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 1u : 0u) << "indexed";
         EXPECT_EQ(ArticleStore::matches(predicate, candidate), row.found) << "in memory";
         store->insert(candidate);
         EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 2u : 0u) << "pending";
     }
 }
 
-// A store written before the search index existed: opening it indexes what it holds.
-TEST(ArticleStoreSearch, openingAStoreWithoutTheIndexIndexesItsArticles) {
+// A store written before the search index existed: what it holds is found at once, and
+// indexed by the store's own thread.
+TEST(ArticleStoreSearch, aStoreWithoutTheIndexGetsItsArticlesIndexedAfterOpening) {
     TemporaryStore store;
     insertAndSave(*store, {post("Stra\u00dfe im Sommer", day(7)), post("Other", day(8))});
     alterStoreFile(store.file(),
-                   "DROP TRIGGER BlogPostSearch_insertIndex; DROP TRIGGER BlogPostSearch_deleteIndex;"
-                   "DROP TABLE BlogPostIndex; PRAGMA user_version = 1;");
+                   "DROP TRIGGER BlogPostSearch_deleteIndex; DROP TABLE BlogPostIndex; "
+                   "DROP TABLE BlogPostIndexState; PRAGMA user_version = 1;");
     store.reopen();
-    EXPECT_EQ(titles(fetchAll(*store, ArticlePredicate::searching("STRASSE"))),
-              (Titles{"Stra\u00dfe im Sommer"}));
+    const auto summer = ArticlePredicate::searching("SOMMER");
+    EXPECT_EQ(titles(fetchAll(*store, summer)), (Titles{"Stra\u00dfe im Sommer"}));
+
+    auto watcher = sqlite::Database::open(store.file());
+    ASSERT_TRUE(watcher);
+    const auto indexedThrough = [&] {
+        auto row = watcher->prepare("SELECT indexedThrough FROM BlogPostIndexState");
+        return row && row->step().value_or(false) ? row->columnInt(0) : -1;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (indexedThrough() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(indexedThrough(), 2) << "the articles were not indexed";
     insertAndSave(*store, {post("Sommerfest", day(9))});
-    EXPECT_EQ(fetchAll(*store, ArticlePredicate::searching("sommer")).size(), 2u);
+    EXPECT_EQ(fetchAll(*store, summer).size(), 2u) << "an article saved after the index";
 }
 
 }  // namespace
