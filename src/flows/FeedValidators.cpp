@@ -43,7 +43,8 @@ std::expected<FeedValidators, std::string> FeedValidators::open(const std::files
 }
 
 std::expected<std::map<std::string, FeedValidator>, std::string> FeedValidators::load() {
-    auto select = impl_->db.prepare("SELECT url, etag, lastModified, retryAfter FROM FeedValidator");
+    auto select =
+        impl_->db.prepare("SELECT url, etag, lastModified, retryAfter FROM FeedValidator");
     if (!select) return std::unexpected(describe(select.error()));
     std::map<std::string, FeedValidator> entries;
     while (true) {
@@ -95,17 +96,19 @@ std::expected<void, std::string> FeedValidators::store(
 std::expected<void, std::string> FeedValidators::forget(std::string_view url) {
     auto remove = impl_->db.prepare("DELETE FROM FeedValidator WHERE url = ?");
     if (!remove) return std::unexpected(describe(remove.error()));
-    if (auto done = remove->bind(1, url).run(); !done) return std::unexpected(describe(done.error()));
+    if (auto done = remove->bind(1, url).run(); !done)
+        return std::unexpected(describe(done.error()));
     return {};
 }
 
 void forgetFeedValidators(std::string_view url, const KeyValueStore& listStore) {
     auto validators = FeedValidators::open(listStore);
-    auto forgotten = validators ? validators->forget(url)
-                                : std::expected<void, std::string>(std::unexpect, validators.error());
+    auto forgotten = validators
+                         ? validators->forget(url)
+                         : std::expected<void, std::string>(std::unexpect, validators.error());
     if (!forgotten) {
-        log::warning(fmt::format("The saved validators of {} were not dropped: {}", url,
-                                 forgotten.error()));
+        log::warning(
+            fmt::format("The saved validators of {} were not dropped: {}", url, forgotten.error()));
     }
 }
 

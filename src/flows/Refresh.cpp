@@ -55,7 +55,7 @@ struct Run {
     std::vector<Requester> requesters;
     RefreshOptions options;
 
-    std::vector<Web> webs;                          // in stored order, as read at the start
+    std::vector<Web> webs;                            // in stored order, as read at the start
     std::map<std::string, FeedValidator> validators;  // by address, as stored at the start
 
     std::mutex mutex;
@@ -332,8 +332,8 @@ std::string describeDate(Date date) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02} UTC", utc.tm_year + 1900, utc.tm_mon + 1,
-                       utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02} UTC", utc.tm_year + 1900,
+                       utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
 // Hands every feed to the loop in stored order, parallelFeeds in hand at a time, and returns
@@ -344,9 +344,10 @@ void fetchAll(const std::shared_ptr<Run>& run, FeedValidators* validators) {
         if (auto loaded = validators->load()) {
             state.validators = std::move(*loaded);
         } else {
-            log::warning(fmt::format("Refresh: the saved validators cannot be read ({}); every "
-                                     "feed is downloaded in full",
-                                     loaded.error()));
+            log::warning(
+                fmt::format("Refresh: the saved validators cannot be read ({}); every "
+                            "feed is downloaded in full",
+                            loaded.error()));
         }
     }
     // Subscriptions no longer listed lose their validators.
@@ -371,12 +372,12 @@ void fetchAll(const std::shared_ptr<Run>& run, FeedValidators* validators) {
         if (const FeedValidator* stored = storedValidator(state, web.url)) {
             if (stored->retryAfter && *stored->retryAfter > now) {
                 fail(state, index,
-                     RefreshError::fromDownload(DownloadError{
-                         DownloadError::Kind::httpStatus,
-                         fmt::format("{} asked not to be asked again before {}", request.url,
-                                     describeDate(*stored->retryAfter)),
-                         0,
-                         {}}));
+                     RefreshError::fromDownload(
+                         DownloadError{DownloadError::Kind::httpStatus,
+                                       fmt::format("{} asked not to be asked again before {}",
+                                                   request.url, describeDate(*stored->retryAfter)),
+                                       0,
+                                       {}}));
                 continue;
             }
             request.etag = stored->etag;
@@ -388,19 +389,19 @@ void fetchAll(const std::shared_ptr<Run>& run, FeedValidators* validators) {
             if (exiting()) break;
             ++state.inHand;
         }
-        loop.add(std::move(request), [run, index, &parsers, text = url->absoluteString()](
-                                         DownloadResult answer) mutable {
-            parsers.submit([run, index, text = std::move(text),
-                            answer = std::move(answer)]() mutable {
-                try {
-                    handleAnswer(run, index, text, std::move(answer));
-                } catch (const std::exception& error) {
-                    log::error(fmt::format("Refresh: {} failed: {}", text, error.what()));
-                }
-                std::lock_guard lock(run->mutex);
-                --run->inHand;
-                run->changed.notify_all();
-            });
+        loop.add(std::move(request), [run, index, &parsers,
+                                      text = url->absoluteString()](DownloadResult answer) mutable {
+            parsers.submit(
+                [run, index, text = std::move(text), answer = std::move(answer)]() mutable {
+                    try {
+                        handleAnswer(run, index, text, std::move(answer));
+                    } catch (const std::exception& error) {
+                        log::error(fmt::format("Refresh: {} failed: {}", text, error.what()));
+                    }
+                    std::lock_guard lock(run->mutex);
+                    --run->inHand;
+                    run->changed.notify_all();
+                });
         });
     }
     // Every feed in hand ends: the loop's limits bound each download, and at exit the saves'
@@ -483,9 +484,10 @@ void runRefresh(const std::shared_ptr<Run>& run) {
     if (auto opened = FeedValidators::open(listStore(*run))) {
         validators = std::make_shared<FeedValidators>(std::move(*opened));
     } else {
-        log::warning(fmt::format("Refresh: no saved validators ({}); every feed is downloaded "
-                                 "in full",
-                                 opened.error()));
+        log::warning(
+            fmt::format("Refresh: no saved validators ({}); every feed is downloaded "
+                        "in full",
+                        opened.error()));
     }
     fetchAll(run, validators.get());
     writeBack(*run);

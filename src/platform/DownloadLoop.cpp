@@ -48,7 +48,9 @@ struct Pending {
 
 struct Running : detail::Transfer {
     Running(Pending&& from, const DownloadOptions& options)
-        : Transfer(from.request.url, options), done(std::move(from.done)), host(std::move(from.host)) {}
+        : Transfer(from.request.url, options),
+          done(std::move(from.done)),
+          host(std::move(from.host)) {}
     DownloadLoop::Done done;
     std::string host;
 };
@@ -120,9 +122,9 @@ struct DownloadLoop::State {
         std::optional<DownloadError> refused = detail::refuseUnlessHttp(transfer->url);
         if (!refused) refused = transfer->prepare(/*failOnError=*/false, conditions);
         if (!refused && curl_multi_add_handle(multi.get(), transfer->easy.get()) != CURLM_OK) {
-            refused = DownloadError{DownloadError::Kind::transferFailed,
-                                    fmt::format("Cannot download {}: libcurl refused the transfer",
-                                                transfer->url)};
+            refused = DownloadError{
+                DownloadError::Kind::transferFailed,
+                fmt::format("Cannot download {}: libcurl refused the transfer", transfer->url)};
         }
         if (refused) {
             --perHost[host];
@@ -174,8 +176,7 @@ DownloadLoop::DownloadLoop(DownloadOptions options, Limits limits)
     if (CURLM* multi = state_->multi.get()) {
         // curl's own caps as well: a redirect may lead several transfers to one host.
         curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(state_->limits.maxPerHost));
-        curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS,
-                          long(state_->limits.maxTransfers));
+        curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(state_->limits.maxTransfers));
         curl_multi_setopt(multi, CURLMOPT_PIPELINING, long{CURLPIPE_MULTIPLEX});
     }
     state_->thread = std::thread([state = state_.get()] { state->run(); });

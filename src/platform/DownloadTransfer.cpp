@@ -133,7 +133,8 @@ std::optional<DownloadError> Transfer::prepare(bool failOnError,
     }
     easy.reset(curl_easy_init());
     if (!easy) {
-        return error(Kind::transferFailed, fmt::format("Cannot download {}: no libcurl handle", url));
+        return error(Kind::transferFailed,
+                     fmt::format("Cannot download {}: no libcurl handle", url));
     }
     // A zero or negative value would switch the corresponding curl limit off entirely, and a
     // limit that vanishes is the one thing these options must never do.
@@ -215,8 +216,8 @@ std::optional<DownloadError> Transfer::failure(CURLcode code) const {
         return error(Kind::transferFailed,
                      fmt::format("Out of memory downloading {}", whereFrom(handle, url)));
     }
-    const Kind kind = errorStatus || (code == CURLE_OK && status() >= 400) ? Kind::httpStatus
-                                                                          : kindOf(code);
+    const Kind kind =
+        errorStatus || (code == CURLE_OK && status() >= 400) ? Kind::httpStatus : kindOf(code);
     if (code == CURLE_OK && kind != Kind::httpStatus) return std::nullopt;
     switch (kind) {
         case Kind::httpStatus: {

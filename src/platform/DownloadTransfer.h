@@ -55,7 +55,8 @@ struct Transfer {
     // answered with 400 or above; without it, the transfer ends at the first byte of such a
     // body, having read the headers (Retry-After). Sends each of extraHeaders ("Name: value").
     // An error when libcurl lacks an option a limit needs: such a transfer is not attempted.
-    std::optional<DownloadError> prepare(bool failOnError, const std::vector<std::string>& extraHeaders = {});
+    std::optional<DownloadError> prepare(bool failOnError,
+                                         const std::vector<std::string>& extraHeaders = {});
 
     // The failure behind code, or, for CURLE_OK, behind an error status (none when the status
     // is below 400).

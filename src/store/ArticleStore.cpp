@@ -8,16 +8,16 @@
 
 #include <fmt/format.h>
 #include <sqlite3.h>
-#include <unicode/utf8.h>
 #include <string.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <system_error>
-#include <limits>
 #include <thread>
 #include <variant>
 
@@ -194,9 +194,10 @@ public:
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error& error) {
-            log::warning(fmt::format("{}: no thread to index the articles ({}); searches read "
-                                     "every article",
-                                     file_.string(), error.what()));
+            log::warning(
+                fmt::format("{}: no thread to index the articles ({}); searches read "
+                            "every article",
+                            file_.string(), error.what()));
         }
     }
     ~Indexer() {
@@ -769,7 +770,8 @@ std::expected<void, StoreError> ArticleStore::finishIndexing() {
     impl_->checkThread();
     while (true) {
         auto indexed = indexSome(impl_->db, 1000);
-        if (!indexed) return std::unexpected(storeError(StoreError::Kind::saveFailed, indexed.error()));
+        if (!indexed)
+            return std::unexpected(storeError(StoreError::Kind::saveFailed, indexed.error()));
         if (*indexed == 0) return {};
     }
 }

@@ -272,8 +272,8 @@ TEST_F(RefreshTest, asksConditionallyStoresNothingOnNotModifiedAndForgetsTheVali
     storeList({{"V", url, true}});
     ChangeRecorder recorder(*store);
     EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{0}) << "a 304 is an empty success";
-    EXPECT_EQ(etagSent(), std::make_pair(std::string("\"v1\""),
-                                         std::string("Mon, 01 Jun 2026 10:00:00 GMT")));
+    EXPECT_EQ(etagSent(),
+              std::make_pair(std::string("\"v1\""), std::string("Mon, 01 Jun 2026 10:00:00 GMT")));
     EXPECT_TRUE(recorder.changes.empty()) << "a 304 wrote to the store";
     EXPECT_EQ(storedList()[0].error, false) << "the error flag did not clear";
 
@@ -310,7 +310,8 @@ TEST_F(RefreshTest, aBusyServersRetryAfterSkipsItsFeedUntilThenReportingItFailed
     for (const auto& row : rows) {
         SCOPED_TRACE(row.status);
         const std::string path = fmt::format("/busy{}", row.status);
-        server.serve(path, Reply{row.status, "busy", "text/plain", {{"Retry-After", row.retryAfter}}});
+        server.serve(path,
+                     Reply{row.status, "busy", "text/plain", {{"Retry-After", row.retryAfter}}});
         server.serve("/a", feedReply("A", 1));
         storeList({{"Busy", server.url(path), false}, {"A", server.url("/a"), std::nullopt}});
         for (const char* reason : {"HTTP", "asked not to be asked again before"}) {
@@ -352,8 +353,8 @@ TEST_F(RefreshTest, aStalledMainQueueHoldsBackTheDownloads) {
         std::unique_lock lock(mutex);
         ASSERT_TRUE(requested.wait_for(lock, kHangGuard, [&] { return requests == 4; }));
         // Waiting for something that must not happen: the time only bounds the test.
-        EXPECT_FALSE(requested.wait_for(lock, std::chrono::milliseconds(300),
-                                        [&] { return requests > 4; }));
+        EXPECT_FALSE(
+            requested.wait_for(lock, std::chrono::milliseconds(300), [&] { return requests > 4; }));
     }
     finish(*run);
     EXPECT_EQ(run->successSizes, std::vector<std::size_t>(kFeeds, 1));

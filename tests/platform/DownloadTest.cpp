@@ -14,11 +14,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
-#include <mutex>
 #include <functional>
 #include <future>
-#include <set>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <variant>
@@ -114,7 +114,8 @@ struct DownloadCase {
 
 // An HTTP date (RFC 9110 IMF-fixdate) seconds from now.
 std::string httpDateIn(std::chrono::seconds seconds) {
-    const std::time_t when = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + seconds);
+    const std::time_t when =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + seconds);
     std::tm utc{};
     gmtime_r(&when, &utc);
     char text[64];
@@ -144,8 +145,8 @@ const DownloadCase kCases[] = {
      400},
     {"Status503", serves(Reply{.status = 503, .body = "page"}), Kind::httpStatus, kShort, kFeed,
      503},
-    {"Status429RetryAfterSeconds", serves(retryAfter(429, "120")), Kind::httpStatus, kShort,
-     kFeed, 429, nullptr, 120s},
+    {"Status429RetryAfterSeconds", serves(retryAfter(429, "120")), Kind::httpStatus, kShort, kFeed,
+     429, nullptr, 120s},
     {"Status503RetryAfterDate", serves(retryAfter(503, httpDateIn(3600s))), Kind::httpStatus,
      kShort, kFeed, 503, nullptr, 3600s},
     {"StatusAfterARedirect", redirectsToAMissingPage, Kind::httpStatus, kShort, kFeed, 404,

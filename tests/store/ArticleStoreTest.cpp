@@ -10,8 +10,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <thread>
 #include <sstream>
+#include <thread>
 
 namespace pressling {
 namespace {
