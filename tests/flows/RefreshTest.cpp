@@ -209,9 +209,17 @@ TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheR
 std::promise<void>* gExitStarted = nullptr;
 
 // The child exits while its one feed is being downloaded: exit must wait for the run, which
-// then writes the feed's flag, instead of ending the process under it.
+// then writes the feed's flag, instead of ending the process under it. The child is a fresh
+// process running this test again ("threadsafe" style): a forked copy of this one could
+// inherit a lock some other thread held at the fork, and hang. It finds the parent's list
+// through the environment.
 TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
-    const auto exitDuringTheDownload = [this] {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    constexpr char kParentList[] = "PRESSLING_TEST_PARENT_LIST";
+    if (!std::getenv(kParentList)) ::setenv(kParentList, kv.file().c_str(), 1);
+    const std::filesystem::path listFile = std::getenv(kParentList);
+    const auto exitDuringTheDownload = [&] {
+        KeyValueStore list{listFile};
         LoopbackServer held;
         std::promise<void> requested, exitStarted;
         gExitStarted = &exitStarted;
@@ -221,13 +229,14 @@ TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
             started.wait_for(kHangGuard);
             res.set_content(rssDocument("Held", 1), "application/rss+xml");
         });
-        storeList({{"Held", held.url("/"), true}});
-        start();
+        saveWebs({{"Held", held.url("/"), true}}, list);
+        start({}, &list);
         std::atexit([] { gExitStarted->set_value(); });  // runs before the refresh's own guard
         requested.get_future().wait_for(kHangGuard);
         std::exit(0);
     };
     EXPECT_EXIT(exitDuringTheDownload(), testing::ExitedWithCode(0), "");
+    ::unsetenv(kParentList);
     ASSERT_EQ(storedList().size(), 1u);
     EXPECT_EQ(storedList()[0].error, false);
 }
