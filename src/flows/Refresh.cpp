@@ -498,7 +498,6 @@ void runRefresh(const std::shared_ptr<Run>& run) {
 void runInTurn(std::shared_ptr<Run> run, Coordinator::Key key) {
     for (;;) {
         runRefresh(run);
-        const RefreshOptions options = run->options;
         // Lets go of the run (and the callbacks' captures) before exit may go on.
         run.reset();
         auto next = coordinator().next(key);
@@ -506,7 +505,6 @@ void runInTurn(std::shared_ptr<Run> run, Coordinator::Key key) {
         run = std::make_shared<Run>();
         run->requesters = std::move(next->first);
         run->options = std::move(next->second);
-        run->options.listStore = options.listStore;
     }
 }
 
