@@ -280,10 +280,10 @@ for variant in dict.fromkeys(k[0] for k in rows):
     if pressling and newsboat:
         ratio = newsboat[0] / pressling[0]
         print(f"{variant}: newsboat@32 cold / pressling cold, wall time: {ratio:.1f}x "
-              f"(target >= 5x: {'met' if ratio >= 5 else 'missed'})")
+              f"(target >= 10x: {'met' if ratio >= 10 else 'missed'})")
     peaks = [v[3] for k, v in summary.items() if k[0] == variant and k[1] == "pressling"]
     if peaks:
         peak = max(peaks)
         print(f"{variant}: pressling-cli peak memory, highest of all its runs: {peak:.1f} MB "
-              f"(target < 150 MB: {'met' if peak < 150 else 'missed'})")
+              f"(target < 60 MB: {'met' if peak < 60 else 'missed'})")
 EOF

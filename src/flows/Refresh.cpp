@@ -1,6 +1,8 @@
 #include "flows/Refresh.h"
 
 #include "feedparse/RSSParser.h"
+#include "flows/FeedValidators.h"
+#include "platform/DownloadLoop.h"
 #include "platform/GlobalQueue.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
@@ -14,93 +16,134 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
 #include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-// Where the work runs, and why not all of it on the global queue: the global queue is a pool of
-// max(4, 2 x cores) threads, four on a small machine. Feeds downloaded there would go four at a
-// time, a few stalled servers would hold the whole pool (and the catalog's work queued behind
-// them) until their time-outs, and a run blocked in a wait on a pool thread while its feeds
-// still need pool threads deadlocks once enough runs are waiting at once. So a run owns its
-// threads: one that reads the list, fetches feeds itself and waits, and up to
-// RefreshOptions::parallelFeeds - 1 helpers that fetch alongside it. Nothing a run waits for
-// needs a pool thread, so no number of runs, nor a busy pool, can stall one.
+// Where the work runs. A run owns one thread that reads the list, hands every feed to one
+// DownloadLoop (one more thread, all transfers of the run, connections reused) and waits; a
+// few parsing threads of its own; and the main queue for the saves. Nothing a run waits for
+// needs a thread of the global queue, so no number of runs, nor a busy pool, can stall one.
+// Memory stays bounded: at most parallelFeeds feeds are in hand (downloading, waiting for a
+// parser, parsing) and at most waitingSaves parsed feeds wait for the main queue; a parser
+// that finds the saves' queue full waits, and so the loop admits no further feed.
 
 namespace pressling {
 namespace {
 
-// One run's shared state. webs is written before any fetching thread starts and only read
-// afterwards; outcomes and lastError are written by the fetching threads under mutex and read
-// by the run's thread after it has joined them; the save tally is the main queue's alone.
-struct Run {
+constexpr std::size_t kMaxTransfersPerHost = 6;
+
+struct Requester {
     FeedCallback onFeed;
     RefreshCompletion completion;
+};
+
+// One run's shared state. webs and validators are written before any feed starts and only
+// read afterwards; what mutex guards is written by the parsers and the main queue and read by
+// the run's thread once every feed is done; the save tally is the main queue's alone.
+struct Run {
+    std::vector<Requester> requesters;
     RefreshOptions options;
 
-    std::vector<Web> webs;  // in stored order, as read at the start
-    std::atomic<std::size_t> nextFeed{0};
+    std::vector<Web> webs;                            // in stored order, as read at the start
+    std::map<std::string, FeedValidator> validators;  // by address, as stored at the start
 
     std::mutex mutex;
+    std::condition_variable changed;
     // The error flag the run decided for each subscription; none for a skipped one.
     std::vector<std::optional<bool>> outcomes;
     std::optional<RefreshError> lastError;
+    std::size_t inHand = 0;        // feeds handed to the loop and not yet done with
+    std::size_t waitingSaves = 0;  // saves submitted to the main queue that have not run
+    // What to remember of each feed's answer, written in the completion's step.
+    std::map<std::string, FeedValidator> validatorUpdates;
 
     std::size_t unsavedFeeds = 0;
     std::optional<StoreError> lastSaveError;
 };
 
-// The runs in flight, so that the process's exit waits for them rather than destroying what
-// they use while they still run. refreshFeeds makes it after the default list store, so it is
-// destroyed first, among the static objects at exit. From then on runs start no further feed
-// and hand nothing to the main queue (whose owner is gone by then) nor to their callers'
-// callbacks; the wait lasts as long as the downloads under way, which their limits bound.
-class RunsInFlight {
+// Runs one at a time per pair of stores, and the process's exit. The coordinator is made after
+// the default list store, so it is destroyed first, among the static objects at exit; from
+// then on runs start no further feed nor any waiting run, and hand nothing to the main queue
+// (whose owner is gone by then) nor to their callers; the wait lasts as long as the downloads
+// under way, which their limits bound.
+class Coordinator {
 public:
-    RunsInFlight() = default;
-    RunsInFlight(const RunsInFlight&) = delete;
-    RunsInFlight& operator=(const RunsInFlight&) = delete;
-    ~RunsInFlight() {
+    using Key = std::pair<const KeyValueStore*, const ArticleStore*>;
+
+    Coordinator() = default;
+    Coordinator(const Coordinator&) = delete;
+    Coordinator& operator=(const Coordinator&) = delete;
+    ~Coordinator() {
         stopping_.store(true);
         std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return runs_ == 0; });
+        idle_.wait(lock, [this] { return slots_.empty(); });
     }
 
     bool stopping() const { return stopping_.load(); }
-    void enter() {
+
+    // True when the caller is to start a run for key; otherwise requester joins the run after
+    // the one in flight.
+    bool request(const Key& key, Requester requester, const RefreshOptions& options) {
         std::lock_guard lock(mutex_);
-        ++runs_;
+        auto [slot, fresh] = slots_.try_emplace(key);
+        if (fresh) return true;
+        if (slot->second.next.empty()) slot->second.nextOptions = options;
+        slot->second.next.push_back(std::move(requester));
+        return false;
     }
-    void leave() {
+
+    // After a run for key: the requesters of the next one, with their options, or none when
+    // there is no next run (key is then free again).
+    std::optional<std::pair<std::vector<Requester>, RefreshOptions>> next(const Key& key) {
         std::lock_guard lock(mutex_);
-        --runs_;
-        idle_.notify_all();
+        auto slot = slots_.find(key);
+        if (slot->second.next.empty() || stopping()) {
+            slots_.erase(slot);
+            idle_.notify_all();
+            return std::nullopt;
+        }
+        auto taken = std::make_pair(std::move(slot->second.next), slot->second.nextOptions);
+        slot->second.next.clear();
+        return taken;
     }
 
 private:
+    struct Slot {
+        std::vector<Requester> next;
+        RefreshOptions nextOptions;
+    };
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::condition_variable idle_;
-    std::size_t runs_ = 0;
+    std::map<Key, Slot> slots_;  // a key is present while a run for it is in flight
 };
 
-RunsInFlight& runsInFlight() {
-    static RunsInFlight runs;
+Coordinator& coordinator() {
+    static Coordinator runs;
     return runs;
 }
 
-bool exiting() { return runsInFlight().stopping(); }
+bool exiting() { return coordinator().stopping(); }
 
-KeyValueStore& listStore(const Run& run) {
-    return run.options.listStore ? *run.options.listStore : KeyValueStore::defaultStore();
+// Waits on run.changed until ready holds, or the process exits. The exit wakes nobody, so the
+// wait looks again now and then.
+template <typename Ready>
+void waitFor(Run& run, std::unique_lock<std::mutex>& lock, Ready ready) {
+    while (!ready() && !exiting()) run.changed.wait_for(lock, std::chrono::milliseconds(50));
 }
+
+KeyValueStore& listStore(const Run& run) { return *run.options.listStore; }
 
 // The list in stored order; none when there is no list, or it cannot be read or decoded. Unlike
 // loadStoredWebs, an empty list is told apart from a missing one.
@@ -120,13 +163,31 @@ std::optional<std::vector<Web>> readList(KeyValueStore& store) {
     return webs;
 }
 
+// Each requester gets its own copy but the last, which gets the result itself. An exception
+// from a callback is logged, so that one faulty callback cannot end the process or the run.
 void report(Run& run, FeedResult result) {
-    if (run.onFeed && !exiting()) run.onFeed(std::move(result));
+    if (exiting()) return;
+    for (std::size_t i = 0; i < run.requesters.size(); ++i) {
+        const FeedCallback& onFeed = run.requesters[i].onFeed;
+        if (!onFeed) continue;
+        try {
+            onFeed(i + 1 == run.requesters.size() ? std::move(result) : result);
+        } catch (const std::exception& error) {
+            log::error(fmt::format("Refresh: a feed's report threw: {}", error.what()));
+        } catch (...) {
+            log::error("Refresh: a feed's report threw something that is not an exception");
+        }
+    }
 }
 
 void decide(Run& run, std::size_t index, bool error) {
     std::lock_guard lock(run.mutex);
     run.outcomes[index] = error;
+}
+
+void remember(Run& run, const std::string& url, FeedValidator validator) {
+    std::lock_guard lock(run.mutex);
+    run.validatorUpdates[url] = std::move(validator);
 }
 
 void fail(Run& run, std::size_t index, RefreshError error) {
@@ -138,78 +199,216 @@ void fail(Run& run, std::size_t index, RefreshError error) {
     report(run, std::unexpected(std::move(error)));
 }
 
-void saveOnMainQueue(const std::shared_ptr<Run>& run, std::vector<Article> articles) {
-    if (exiting()) return;
-    mainQueue().async([run, articles = std::move(articles)] {
+const FeedValidator* storedValidator(const Run& run, const std::string& url) {
+    auto found = run.validators.find(url);
+    return found == run.validators.end() ? nullptr : &found->second;
+}
+
+// The validators are kept once the entries are saved: kept before, a failed save would leave
+// the feed's entries out of the store for as long as the feed does not change.
+void saveOnMainQueue(const std::shared_ptr<Run>& run, std::vector<Article> articles,
+                     std::string url, FeedValidator validator) {
+    {
+        std::unique_lock lock(run->mutex);
+        waitFor(*run, lock, [&] { return run->waitingSaves < run->options.waitingSaves; });
+        if (exiting()) return;
+        ++run->waitingSaves;
+    }
+    mainQueue().async([run, articles = std::move(articles), url = std::move(url),
+                       validator = std::move(validator)]() mutable {
         ArticleStore* store = run->options.articleStore;
         auto saved = store ? saveArticles(articles, *store) : saveArticles(articles);
-        if (saved) return;
-        log::error(fmt::format("Refresh: the entries of {} were not stored: {}",
-                               articles.front().blogLink, saved.error().message));
-        ++run->unsavedFeeds;
-        run->lastSaveError = std::move(saved.error());
+        if (!saved) {
+            log::error(fmt::format("Refresh: the entries of {} were not stored: {}",
+                                   articles.front().blogLink, saved.error().message));
+            ++run->unsavedFeeds;
+            run->lastSaveError = std::move(saved.error());
+            validator = FeedValidator{};
+        }
+        std::lock_guard lock(run->mutex);
+        run->validatorUpdates[url] = std::move(validator);
+        --run->waitingSaves;
+        run->changed.notify_all();
     });
 }
 
-void refreshFeed(const std::shared_ptr<Run>& shared, std::size_t index) {
+// On a parsing thread: what the loop brought for subscription index.
+void handleAnswer(const std::shared_ptr<Run>& shared, std::size_t index, const std::string& url,
+                  DownloadResult answer) {
     Run& run = *shared;
     const Web& web = run.webs[index];
-    const auto url = Url::parse(web.url);
-    if (!url) {
-        log::warning(fmt::format("Invalid url: \"{}\" of \"{}\"", web.url, web.title));
-        return;
+    const FeedValidator* stored = storedValidator(run, web.url);
+    if (!answer) {
+        if (const auto pause = answer.error().retryAfter) {
+            FeedValidator paused = stored ? *stored : FeedValidator{};
+            paused.retryAfter = std::chrono::time_point_cast<std::chrono::milliseconds>(
+                std::chrono::system_clock::now() + *pause);
+            remember(run, web.url, std::move(paused));
+        }
+        return fail(run, index, RefreshError::fromDownload(answer.error()));
     }
-    auto parser = RSSParser::fromUrl(*url, run.options.download);
-    if (!parser) return fail(run, index, RefreshError::fromDownload(parser.error()));
     decide(run, index, false);
-    auto entries = (*parser)->parse();
-    if (!entries) {
-        return fail(run, index, RefreshError::fromParse(url->absoluteString(), entries.error()));
+    if (answer->notModified()) {
+        if (stored && stored->retryAfter) {
+            remember(run, web.url, FeedValidator{stored->etag, stored->lastModified, {}});
+        }
+        return report(run, std::vector<Article>{});
     }
+    RSSParser parser(std::move(answer->body), url);
+    auto entries = parser.parse();
+    if (!entries) return fail(run, index, RefreshError::fromParse(url, entries.error()));
+
+    // Entries the clean-up deletes at the next activation (their feed's address or title is
+    // not the subscription's) must come back with the next refresh: no validators for them.
+    const bool cleanUpKeepsThem = entries->empty() || (entries->front().blogLink == web.url &&
+                                                       entries->front().web == web.title);
+    FeedValidator validator;
+    if (cleanUpKeepsThem) validator = {answer->etag, answer->lastModified, {}};
     // saveArticles does nothing at all with no entries; no need to wake the main queue for it.
-    if (!entries->empty()) saveOnMainQueue(shared, *entries);
+    if (entries->empty()) {
+        remember(run, web.url, std::move(validator));
+    } else {
+        saveOnMainQueue(shared, *entries, web.url, std::move(validator));
+    }
     report(run, std::move(*entries));
 }
 
-// Takes feeds in stored order until none is left. An exception from onFeed is logged, as the
-// global queue does, so that one faulty callback cannot end the process or the run.
-void fetchFeeds(const std::shared_ptr<Run>& run) {
-    for (;;) {
-        if (exiting()) return;
-        const std::size_t index = run->nextFeed.fetch_add(1);
-        if (index >= run->webs.size()) return;
-        try {
-            refreshFeed(run, index);
-        } catch (const std::exception& error) {
-            log::error(fmt::format("Refresh: a feed's report threw: {}", error.what()));
-        } catch (...) {
-            log::error("Refresh: a feed's report threw something that is not an exception");
+// Parses what the loop downloaded, on a few threads of the run's own.
+class ParsePool {
+public:
+    explicit ParsePool(std::size_t threads) {
+        for (std::size_t i = 0; i < threads; ++i) {
+            try {
+                threads_.emplace_back([this] { work(); });
+            } catch (const std::system_error& error) {
+                if (threads_.empty()) throw;
+                log::warning(fmt::format("Refresh: parsing on {} threads instead of {}: {}",
+                                         threads_.size(), threads, error.what()));
+                break;
+            }
         }
     }
-}
+    // Parses everything submitted, then stops.
+    ~ParsePool() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        ready_.notify_all();
+        threads_.clear();
+    }
 
-// Fetches every feed on this thread and up to parallelFeeds - 1 helpers, and returns once all
-// are done. A helper that cannot be started only makes the run slower.
-void fetchAll(const std::shared_ptr<Run>& run) {
-    const std::size_t threads =
-        std::clamp<std::size_t>(run->options.parallelFeeds, 1, run->webs.size());
-    std::vector<std::jthread> helpers;
-    helpers.reserve(threads - 1);
-    for (std::size_t i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back([&run] { fetchFeeds(run); });
-        } catch (const std::system_error& error) {
-            log::warning(fmt::format("Refresh: running with {} threads instead of {}: {}",
-                                     helpers.size() + 1, threads, error.what()));
-            break;
+    void submit(std::function<void()> job) {
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        ready_.notify_one();
+    }
+
+private:
+    void work() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                ready_.wait(lock, [this] { return done_ || !jobs_.empty(); });
+                if (jobs_.empty()) return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
         }
     }
-    fetchFeeds(run);
-    // Joining is the wait for every feed: afterwards each save was submitted and each outcome
-    // is visible here.
-    helpers.clear();
+
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> jobs_;
+    bool done_ = false;
+    std::vector<std::jthread> threads_;
+};
+
+std::string describeDate(Date date) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02} UTC", utc.tm_year + 1900,
+                       utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
+// Hands every feed to the loop in stored order, parallelFeeds in hand at a time, and returns
+// once every one is done with: its save submitted, its outcome and report made.
+void fetchAll(const std::shared_ptr<Run>& run, FeedValidators* validators) {
+    Run& state = *run;
+    if (validators) {
+        if (auto loaded = validators->load()) {
+            state.validators = std::move(*loaded);
+        } else {
+            log::warning(
+                fmt::format("Refresh: the saved validators cannot be read ({}); every "
+                            "feed is downloaded in full",
+                            loaded.error()));
+        }
+    }
+    // Subscriptions no longer listed lose their validators.
+    std::set<std::string_view> listed;
+    for (const Web& web : state.webs) listed.insert(web.url);
+    for (const auto& [url, validator] : state.validators) {
+        if (!listed.contains(url)) remember(state, url, FeedValidator{});
+    }
+
+    const std::size_t inHandLimit = std::max<std::size_t>(1, state.options.parallelFeeds);
+    ParsePool parsers(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4));
+    DownloadLoop loop(state.options.download, {inHandLimit, kMaxTransfersPerHost});
+    const auto now = std::chrono::system_clock::now();
+    for (std::size_t index = 0; index < state.webs.size() && !exiting(); ++index) {
+        const Web& web = state.webs[index];
+        const auto url = Url::parse(web.url);
+        if (!url) {
+            log::warning(fmt::format("Invalid url: \"{}\" of \"{}\"", web.url, web.title));
+            continue;
+        }
+        DownloadRequest request{url->absoluteString(), {}, {}};
+        if (const FeedValidator* stored = storedValidator(state, web.url)) {
+            if (stored->retryAfter && *stored->retryAfter > now) {
+                fail(state, index,
+                     RefreshError::fromDownload(
+                         DownloadError{DownloadError::Kind::httpStatus,
+                                       fmt::format("{} asked not to be asked again before {}",
+                                                   request.url, describeDate(*stored->retryAfter)),
+                                       0,
+                                       {}}));
+                continue;
+            }
+            request.etag = stored->etag;
+            request.lastModified = stored->lastModified;
+        }
+        {
+            std::unique_lock lock(state.mutex);
+            waitFor(state, lock, [&] { return state.inHand < inHandLimit; });
+            if (exiting()) break;
+            ++state.inHand;
+        }
+        loop.add(std::move(request), [run, index, &parsers,
+                                      text = url->absoluteString()](DownloadResult answer) mutable {
+            parsers.submit(
+                [run, index, text = std::move(text), answer = std::move(answer)]() mutable {
+                    try {
+                        handleAnswer(run, index, text, std::move(answer));
+                    } catch (const std::exception& error) {
+                        log::error(fmt::format("Refresh: {} failed: {}", text, error.what()));
+                    }
+                    std::lock_guard lock(run->mutex);
+                    --run->inHand;
+                    run->changed.notify_all();
+                });
+        });
+    }
+    // Every feed in hand ends: the loop's limits bound each download, and at exit the saves'
+    // queue no longer holds a parser back.
+    std::unique_lock lock(state.mutex);
+    state.changed.wait(lock, [&] { return state.inHand == 0; });
+}
 // Writes the run's flags onto the list as it is stored now, so that a subscription added or
 // removed during the run (by the add flow, the share helper, another run) is neither lost nor
 // restored. Subscriptions pair up by exact address and title; when the same pair occurs more
@@ -245,18 +444,28 @@ void writeBack(Run& run) {
     }
 }
 
-// Queued behind every save of the run, so the outcome counts them all.
-void complete(const std::shared_ptr<Run>& run) {
-    if (!run->completion || exiting()) return;
-    mainQueue().async([run] {
+// Queued behind every save of the run, so the outcome counts them all and every validator to
+// keep is known.
+void complete(const std::shared_ptr<Run>& run, std::shared_ptr<FeedValidators> validators) {
+    if (exiting()) return;
+    mainQueue().async([run, validators = std::move(validators)] {
+        if (validators) {
+            if (auto stored = validators->store(run->validatorUpdates); !stored) {
+                log::warning(fmt::format("Refresh: the feeds' validators were not saved: {}",
+                                         stored.error()));
+            }
+        }
         const RefreshOutcome outcome{run->lastError, run->webs.size(), run->unsavedFeeds,
                                      run->lastSaveError};
-        try {
-            run->completion(outcome);
-        } catch (const std::exception& error) {
-            log::error(fmt::format("Refresh: the completion threw: {}", error.what()));
-        } catch (...) {
-            log::error("Refresh: the completion threw something that is not an exception");
+        for (const Requester& requester : run->requesters) {
+            if (!requester.completion) continue;
+            try {
+                requester.completion(outcome);
+            } catch (const std::exception& error) {
+                log::error(fmt::format("Refresh: the completion threw: {}", error.what()));
+            } catch (...) {
+                log::error("Refresh: the completion threw something that is not an exception");
+            }
         }
     });
 }
@@ -264,20 +473,39 @@ void complete(const std::shared_ptr<Run>& run) {
 void runRefresh(const std::shared_ptr<Run>& run) {
     auto webs = readList(listStore(*run));
     if (!webs) {
-        try {
-            report(*run, std::vector<Article>{});
-        } catch (...) {
-            log::error("Refresh: the report of an empty run threw");
-        }
-        return complete(run);
+        report(*run, std::vector<Article>{});
+        return complete(run, nullptr);
     }
     run->webs = std::move(*webs);
     run->outcomes.assign(run->webs.size(), std::nullopt);
-    if (!run->webs.empty()) {
-        fetchAll(run);
-        writeBack(*run);
+    if (run->webs.empty()) return complete(run, nullptr);
+
+    std::shared_ptr<FeedValidators> validators;
+    if (auto opened = FeedValidators::open(listStore(*run))) {
+        validators = std::make_shared<FeedValidators>(std::move(*opened));
+    } else {
+        log::warning(
+            fmt::format("Refresh: no saved validators ({}); every feed is downloaded "
+                        "in full",
+                        opened.error()));
     }
-    complete(run);
+    fetchAll(run, validators.get());
+    writeBack(*run);
+    complete(run, std::move(validators));
+}
+
+// Runs for key, one after another, as long as requests keep arriving during them.
+void runInTurn(std::shared_ptr<Run> run, Coordinator::Key key) {
+    for (;;) {
+        runRefresh(run);
+        // Lets go of the run (and the callbacks' captures) before exit may go on.
+        run.reset();
+        auto next = coordinator().next(key);
+        if (!next) return;
+        run = std::make_shared<Run>();
+        run->requesters = std::move(next->first);
+        run->options = std::move(next->second);
+    }
 }
 
 }  // namespace
@@ -291,24 +519,21 @@ RefreshError RefreshError::fromParse(const std::string& url, const ParserError& 
 }
 
 void refreshFeeds(FeedCallback onFeed, RefreshCompletion completion, RefreshOptions options) {
+    // The default store first: made before the coordinator, it outlives the coordinator's wait.
+    if (!options.listStore) options.listStore = &KeyValueStore::defaultStore();
+    options.waitingSaves = std::max<std::size_t>(1, options.waitingSaves);
+    const Coordinator::Key key{options.listStore, options.articleStore};
+    Requester requester{std::move(onFeed), std::move(completion)};
+    if (!coordinator().request(key, requester, options)) return;
+
     auto run = std::make_shared<Run>();
-    run->onFeed = std::move(onFeed);
-    run->completion = std::move(completion);
+    run->requesters.push_back(std::move(requester));
     run->options = std::move(options);
-    // The default store first: made before the runs' guard, it outlives the guard's wait.
-    if (!run->options.listStore) run->options.listStore = &KeyValueStore::defaultStore();
-    RunsInFlight& runs = runsInFlight();
-    runs.enter();
-    // The thread lets go of the run (and the callbacks' captures) before exit may go on.
-    auto body = [run, &runs]() mutable {
-        runRefresh(run);
-        run.reset();
-        runs.leave();
-    };
+    auto body = [run, key]() mutable { runInTurn(std::move(run), key); };
     try {
         std::thread(body).detach();
     } catch (const std::system_error& error) {
-        // Still safe on the pool: the run fetches on its own thread too, so its wait never
+        // Still safe on the pool: the run fetches on threads of its own, so its wait never
         // depends on another pool thread.
         log::warning(fmt::format("Refresh: no thread of its own ({}); using the global queue",
                                  error.what()));

@@ -68,10 +68,14 @@ struct RefreshOptions {
     // stalled server by the low-speed abort, 20 s.
     DownloadOptions download{};
 
-    // How many feeds download at once, each on a thread of the run. Default: 32. A download
-    // blocks its thread, so the time a long list takes is about its length / parallelFeeds
-    // round trips; each thread costs a stack and a connection while it runs. 0 counts as 1.
+    // How many feeds are in hand at once: downloading (all of them on one thread, through
+    // DownloadLoop), waiting to be parsed, or being parsed. Default: 32; 0 counts as 1. At
+    // most 6 of the downloads go to one host at a time.
     std::size_t parallelFeeds = 32;
+
+    // How many parsed feeds may wait for their save on the main queue; a parser that would
+    // exceed it waits, and with it the downloads. Default: 8; 0 counts as 1.
+    std::size_t waitingSaves = 8;
 
     // The subscription list's store. Default (null): KeyValueStore::defaultStore(). Must
     // outlive the run, that is until completion has been called.
@@ -86,16 +90,31 @@ struct RefreshOptions {
 // Any thread. REQUIRES: an installed main queue, which is where each feed's entries are saved
 // (saveArticles) and where completion runs, after the last save.
 //
+// One run at a time per list: a request while a run on the same list store and article store
+// is in flight does not start another at once; every such request joins the one run that starts
+// after the current one ends (ten requests during a run make one more run, not ten), and each
+// requester gets that run's reports and its completion. Requests on other stores run apart.
+// The run takes its options from the request that started it.
+//
 // The run, on a background thread of its own:
 //  - reads the subscription list in its stored order. No list, or one that cannot be read or
 //    decoded: onFeed once with success and no entries, then completion with count 0; nothing is
 //    written. An empty list: no feed is attempted, onFeed is never called, completion with
 //    count 0; the list stays stored as it was (there is no flag to write back).
-//  - fetches and parses every feed, options.parallelFeeds at a time, in stored order. A
-//    subscription whose address is not a URL is skipped with "Invalid url" on the console: no
-//    report, its flag untouched. A feed that downloads and parses has its entries saved on the
-//    main queue and is reported as a success; a failed save is logged and counted in the
-//    outcome (unsavedFeeds). A feed that fails is reported with its error.
+//  - fetches every feed, parallelFeeds at a time, starting them in stored order, and parses
+//    each on a small pool of threads. A subscription whose address is not a URL is skipped
+//    with "Invalid url" on the console: no report, its flag untouched. A feed that downloads
+//    and parses has its entries saved on the main queue and is reported as a success; a
+//    failed save is logged and counted in the outcome (unsavedFeeds). A feed that fails is
+//    reported with its error.
+//  - asks conditionally: a feed whose last answer carried an ETag or Last-Modified (kept in
+//    FeedValidators beside the list) is requested with If-None-Match / If-Modified-Since, and
+//    a 304 answer is a success with no entries (nothing parsed, nothing saved). Validators are
+//    kept only once the entries they came with are saved, and only for a feed whose entries the
+//    clean-up keeps (their blogLink and web are the subscription's address and title), so a
+//    feed whose articles are gone is downloaded in full again.
+//  - honours a 429 or 503 with Retry-After: the feed fails with that reason, and later runs
+//    report it failed ("not asked again before ...") without asking the server until then.
 //  - records each attempted feed's outcome in its subscription's error flag (true: the
 //    download or the parse failed), then submits completion to the main queue.
 //
@@ -105,13 +124,13 @@ struct RefreshOptions {
 // address or title changed meanwhile keeps its flag. When no flag changes, nothing is written.
 // A failed write is logged, and completion is still called.
 //
-// Runs do not wait for each other: each reads, fetches and writes back on its own. A process
-// that exits while runs are in flight waits for them at exit (among the static objects, after
-// main has returned or exit was called): they start no further feed, finish the downloads under
-// way (bounded by options.download), write their flags back, and call nothing more of the
-// caller's nor submit anything to the main queue (the entries fetched then are not saved).
-// Explicit stores given in options must stay alive until then; the main queue's owner should
-// still not be destroyed while a run may submit to it (wait for completion where you can).
+// A process that exits while a run is in flight waits for it at exit (among the static
+// objects, after main has returned or exit was called): it starts no further feed, finishes
+// the downloads under way (bounded by options.download), writes the flags back, and calls
+// nothing more of the callers' nor submits anything to the main queue (the entries fetched
+// then are not saved); a run that was waiting to start does not start. Explicit stores given
+// in options must stay alive until then; the main queue's owner should still not be destroyed
+// while a run may submit to it (wait for completion where you can).
 void refreshFeeds(FeedCallback onFeed, RefreshCompletion completion, RefreshOptions options = {});
 
 }  // namespace pressling

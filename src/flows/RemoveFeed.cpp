@@ -1,5 +1,7 @@
 #include "flows/RemoveFeed.h"
 
+#include "flows/FeedValidators.h"
+
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -56,6 +58,7 @@ std::expected<void, RemoveWebError> removeWeb(std::size_t index, KeyValueStore& 
         log::error(fmt::format("\"{}\" was not removed from the subscription list: {}",
                                removed.title, written.error().message));
     }
+    forgetFeedValidators(removed.url, listStore);
     NotificationCenter::defaultCenter().post(std::string(kWillRemoveWebNotification));
     return {};
 }

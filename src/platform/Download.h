@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,9 @@ struct DownloadError {
     // redirects, also the URL where the failure happened.
     std::string message;
     long httpStatus = 0;  // set for Kind::httpStatus
+    // How long the server asked to be left alone (Retry-After, in seconds or as a date) with a
+    // 429 or 503; none when it did not say. Only DownloadLoop transfers read it.
+    std::optional<std::chrono::seconds> retryAfter{};
 };
 
 // Downloads url synchronously on the calling thread and returns the body as received

@@ -2,23 +2,29 @@
 
 #include "platform/UnicodeText.h"
 
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Sqlite.h"
 
 #include <fmt/format.h>
 #include <sqlite3.h>
 #include <string.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cassert>
+#include <chrono>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <variant>
 
 namespace pressling {
 namespace {
 
-// The schema of version 1. The seven attributes are the article; the rest serves the queries.
+// The schema of version 2. The seven attributes are the article; the rest serves the queries.
 //
 // - id is AUTOINCREMENT so that an id is never handed out twice: a deletion pending in the
 //   context names its row by id, and must not hit a newer row that reused it.
@@ -26,6 +32,13 @@ namespace {
 //   (sortKey DESC, id DESC) is a plain index order and keyset paging can compare row values.
 // - BlogPostSearch keeps the case-folded title, desc and web apart from the rows, so a search
 //   reads only the folded text and the list's queries never read it.
+// - BlogPostIndex is a trigram index over BlogPostSearch (its external content). The text is
+//   folded already, so the tokenizer must not fold again (case_sensitive 1): a phrase of three
+//   or more characters then matches exactly the rows whose folded text contains it, the same
+//   answer contains_text gives. Indexing costs about 0.1 us a byte, seconds for a refresh's
+//   worth of articles, so saves do not wait for it: the rows up to
+//   BlogPostIndexState.indexedThrough are indexed (by a thread of the store's own, once saves
+//   pause), and a search reads the folded texts of the rows after it.
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE BlogPost (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -51,8 +64,62 @@ CREATE TABLE BlogPostSearch (
 CREATE TRIGGER BlogPost_deleteSearch AFTER DELETE ON BlogPost BEGIN
     DELETE FROM BlogPostSearch WHERE id = old.id;
 END;
-PRAGMA user_version = 1;
 )sql";
+
+constexpr std::string_view kIndexSchema = R"sql(
+CREATE VIRTUAL TABLE BlogPostIndex USING fts5 (
+    title, desc, web,
+    content = 'BlogPostSearch', content_rowid = 'id',
+    tokenize = 'trigram case_sensitive 1'
+);
+CREATE TABLE BlogPostIndexState (indexedThrough INTEGER NOT NULL);
+INSERT INTO BlogPostIndexState VALUES (0);
+CREATE TRIGGER BlogPostSearch_deleteIndex AFTER DELETE ON BlogPostSearch
+WHEN old.id <= (SELECT indexedThrough FROM BlogPostIndexState) BEGIN
+    INSERT INTO BlogPostIndex (BlogPostIndex, rowid, title, desc, web)
+    VALUES ('delete', old.id, old.title, old.desc, old.web);
+END;
+)sql";
+
+// The next rows to index, after the watermark, oldest first; ?1 is how many.
+constexpr std::string_view kNextUnindexed =
+    "SELECT id, title, desc, web FROM BlogPostSearch WHERE id > (SELECT indexedThrough FROM "
+    "BlogPostIndexState) ORDER BY id LIMIT ?1";
+
+// Indexes up to batch rows after the watermark in one transaction and moves the watermark past
+// them; returns how many it indexed (0: the index is complete).
+sqlite::Result<std::size_t> indexSome(sqlite::Database& db, std::size_t batch) {
+    return db.immediateTransaction([&]() -> sqlite::Result<std::size_t> {
+        auto next = db.prepare(kNextUnindexed);
+        if (!next) return std::unexpected(std::move(next.error()));
+        auto insert =
+            db.prepare("INSERT INTO BlogPostIndex (rowid, title, desc, web) VALUES (?, ?, ?, ?)");
+        if (!insert) return std::unexpected(std::move(insert.error()));
+        next->bind(1, std::int64_t(batch));
+        std::size_t indexed = 0;
+        std::int64_t last = 0;
+        while (true) {
+            auto row = next->step();
+            if (!row) return std::unexpected(std::move(row.error()));
+            if (!*row) break;
+            last = next->columnInt(0);
+            insert->reset();
+            insert->bind(1, last)
+                .bind(2, next->columnText(1))
+                .bind(3, next->columnText(2))
+                .bind(4, next->columnText(3));
+            if (auto done = insert->run(); !done) return std::unexpected(std::move(done.error()));
+            ++indexed;
+        }
+        if (indexed == 0) return indexed;
+        auto moved = db.prepare("UPDATE BlogPostIndexState SET indexedThrough = ?");
+        if (!moved) return std::unexpected(std::move(moved.error()));
+        if (auto done = moved->bind(1, last).run(); !done) {
+            return std::unexpected(std::move(done.error()));
+        }
+        return indexed;
+    });
+}
 
 constexpr std::string_view kColumns = "id, blogLink, desc, link, pubDate, sectionDate, title, web";
 constexpr std::string_view kNewestFirst = " ORDER BY sortKey DESC, id DESC";
@@ -63,9 +130,141 @@ std::string foldOptionalForSearch(const std::optional<std::string>& text) {
     return text ? foldedForSearch(*text) : std::string();
 }
 
-// How a search condition reaches BlogPostSearch. A query over the whole table reads the
-// folded texts once, in order; a query confined to a few rows (one section of the list)
-// looks up the folded texts of just those rows.
+// Whether the trigram index can answer a search for the folded needle: it holds the
+// three-character pieces of the folded texts, so it finds nothing shorter; and it reads UTF-8
+// only, where contains_text compares any bytes.
+bool indexCanFind(std::string_view needle) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(needle.data());
+    const auto length = std::int32_t(needle.size());
+    std::int32_t characters = 0;
+    for (std::int32_t i = 0; i < length; ++characters) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return false;
+    }
+    return characters >= 3;
+}
+
+// The needle as one FTS5 phrase: in double quotes, a double quote inside written twice.
+std::string ftsPhrase(std::string_view needle) {
+    std::string phrase = "\"";
+    for (char c : needle) {
+        phrase += c;
+        if (c == '"') phrase += '"';
+    }
+    phrase += '"';
+    return phrase;
+}
+
+// Whether the index finds at most kFewMatches rows for phrase; stops counting after that.
+constexpr std::int64_t kFewMatches = 2000;
+
+bool fewIndexMatches(sqlite::Database& db, const std::string& phrase) {
+    auto count = db.prepare(
+        "SELECT count(*) FROM (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH ? "
+        "LIMIT ?)");
+    if (!count) return false;
+    count->bind(1, phrase).bind(2, kFewMatches + 1);
+    auto row = count->step();
+    return row && *row && count->columnInt(0) <= kFewMatches;
+}
+
+// Whether some saved rows are not in the index yet. An error counts as yes: the folded texts
+// then give the answer.
+bool hasUnindexedRows(sqlite::Database& db) {
+    auto tail = db.prepare(
+        "SELECT EXISTS (SELECT 1 FROM BlogPostSearch WHERE id > (SELECT indexedThrough FROM "
+        "BlogPostIndexState))");
+    if (!tail) return true;
+    auto row = tail->step();
+    return !row || !*row || tail->columnInt(0) != 0;
+}
+
+// Keeps the trigram index up with the saves, on a thread and a connection of its own: once
+// saves have paused for kQuietTime, it indexes the rows after the watermark, kBatch at a time,
+// each batch one short transaction (a save waits for at most one, under the busy time-out).
+// It stops, after the batch under way, when the store closes; what is left is indexed the
+// next time a store opens the file.
+class Indexer {
+public:
+    static constexpr std::chrono::milliseconds kQuietTime{1000};
+    static constexpr std::size_t kBatch = 100;
+
+    explicit Indexer(std::filesystem::path file) : file_(std::move(file)) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error& error) {
+            log::warning(
+                fmt::format("{}: no thread to index the articles ({}); searches read "
+                            "every article",
+                            file_.string(), error.what()));
+        }
+    }
+    ~Indexer() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    Indexer(const Indexer&) = delete;
+    Indexer& operator=(const Indexer&) = delete;
+
+    // After a save that wrote something: index once saves pause.
+    void noteSave() {
+        {
+            std::lock_guard lock(mutex_);
+            pending_ = true;
+            lastSave_ = std::chrono::steady_clock::now();
+        }
+        wake_.notify_all();
+    }
+
+private:
+    void run() {
+        auto db = sqlite::Database::open(file_);
+        if (!db) {
+            log::warning(fmt::format("{}: the search index is not kept up: {}", file_.string(),
+                                     db.error().message));
+            return;
+        }
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (!pending_) {
+                wake_.wait(lock, [this] { return stopping_ || pending_; });
+                continue;
+            }
+            const auto quietUntil = lastSave_ + kQuietTime;
+            if (std::chrono::steady_clock::now() < quietUntil) {
+                wake_.wait_until(lock, quietUntil, [this] { return stopping_; });
+                continue;
+            }
+            lock.unlock();
+            auto indexed = indexSome(*db, kBatch);
+            lock.lock();
+            if (!indexed) {
+                log::warning(fmt::format("{}: indexing for search paused: {}", file_.string(),
+                                         indexed.error().message));
+            }
+            // Caught up, or failed: the next save tries again.
+            if (!indexed || *indexed == 0) pending_ = false;
+        }
+    }
+
+    std::filesystem::path file_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool pending_ = true;  // a store just opened may hold rows not yet indexed
+    std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now();
+    std::thread thread_;
+};
+
+// How a search condition reaches BlogPostSearch and its index: a query over the whole table
+// asks the index for a needle of three characters or more, and otherwise reads the folded
+// texts once, in order; a query confined to a few rows (one section of the list) looks up the
+// folded texts of just those rows.
 enum class SearchPlan { scanAll, probeEachRow };
 
 using Argument = std::variant<std::int64_t, std::string>;
@@ -84,7 +283,9 @@ struct Query {
         hasWhere = true;
     }
 
-    void addPredicate(const ArticlePredicate& predicate, SearchPlan plan) {
+    // db, for a search over the whole table, is asked how many rows the index finds.
+    void addPredicate(const ArticlePredicate& predicate, SearchPlan plan,
+                      sqlite::Database* db = nullptr) {
         if (predicate.feedGroup) {
             where("(blogLink = ? OR web = ?)");
             arguments.emplace_back(predicate.feedGroup->blogLink);
@@ -96,6 +297,31 @@ struct Query {
         }
         if (predicate.blogLinkMissing) where("blogLink IS NULL");
         if (predicate.search && !predicate.search->empty()) {
+            const std::string needle = foldedForSearch(*predicate.search);
+            // The index hands over the matching ids. Few of them: the rows are fetched by id.
+            // Many: fetching most rows by id one at a time is the slow part, so the unary +
+            // keeps SQLite from it, and the scan of an index (or of the feed's rows) checks
+            // each row against the set of ids instead. Rows not yet indexed are read.
+            if (plan == SearchPlan::scanAll && db && indexCanFind(needle)) {
+                const std::string phrase = ftsPhrase(needle);
+                if (!hasUnindexedRows(*db)) {
+                    where(fewIndexMatches(*db, phrase)
+                              ? "BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE "
+                                "BlogPostIndex MATCH ?)"
+                              : "+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE "
+                                "BlogPostIndex MATCH ?)");
+                    arguments.emplace_back(phrase);
+                    return;
+                }
+                where(
+                    "(+BlogPost.id IN (SELECT rowid FROM BlogPostIndex WHERE BlogPostIndex MATCH "
+                    "?) OR +BlogPost.id IN (SELECT id FROM BlogPostSearch WHERE id > (SELECT "
+                    "indexedThrough FROM BlogPostIndexState) AND (contains_text(title, ?) OR "
+                    "contains_text(desc, ?) OR contains_text(web, ?))))");
+                arguments.emplace_back(phrase);
+                for (int i = 0; i < 3; ++i) arguments.emplace_back(needle);
+                return;
+            }
             if (plan == SearchPlan::scanAll) {
                 // The unary + keeps SQLite from fetching each match by id (a B-tree descent
                 // into the big table per match): the ids found become a set that the scan of
@@ -109,7 +335,6 @@ struct Query {
                     "(contains_text(s.title, ?) OR contains_text(s.desc, ?) OR "
                     "contains_text(s.web, ?)))");
             }
-            const std::string needle = foldedForSearch(*predicate.search);
             for (int i = 0; i < 3; ++i) arguments.emplace_back(needle);
         }
     }
@@ -189,14 +414,29 @@ sqlite::Result<void> prepareSchema(sqlite::Database& db) {
                                    "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
         if (!tables) return std::unexpected(std::move(tables.error()));
 
-        if (*version == 0 && *tables == 0) return db.execute(kSchema);
-        if (*version == ArticleStore::kSchemaVersion) {
+        const auto markCurrent = [&] {
+            return db.execute(
+                fmt::format("PRAGMA user_version = {};", ArticleStore::kSchemaVersion));
+        };
+        if (*version == 0 && *tables == 0) {
+            if (auto made = db.execute(kSchema); !made) return made;
+            if (auto made = db.execute(kIndexSchema); !made) return made;
+            return markCurrent();
+        }
+        if (*version >= 1 && *version <= ArticleStore::kSchemaVersion) {
             auto ours = queryInteger(db,
                                      "SELECT count(*) FROM sqlite_schema WHERE type = 'table' "
-                                     "AND name IN ('BlogPost', 'BlogPostSearch')");
+                                     "AND name IN ('BlogPost', 'BlogPostSearch', 'BlogPostIndex', "
+                                     "'BlogPostIndexState')");
             if (!ours) return std::unexpected(std::move(ours.error()));
-            if (*ours == 2) return {};
-            return refuse("not an article store: the BlogPost tables are missing");
+            const int expected = *version == 1 ? 2 : 4;
+            if (*ours != expected) {
+                return refuse("not an article store: the BlogPost tables are missing");
+            }
+            if (*version == ArticleStore::kSchemaVersion) return {};
+            // A store of version 1: its articles are indexed as new ones are, after opening.
+            if (auto made = db.execute(kIndexSchema); !made) return made;
+            return markCurrent();
         }
         if (*version > ArticleStore::kSchemaVersion) {
             return refuse(
@@ -261,7 +501,7 @@ std::int64_t insertionRank(std::int64_t objectID) {
 
 struct ArticleStore::Impl {
     explicit Impl(sqlite::Database database)
-        : db(std::move(database)), owner(std::this_thread::get_id()) {}
+        : db(std::move(database)), owner(std::this_thread::get_id()), indexer(db.path()) {}
 
     void checkThread() const {
         assert(std::this_thread::get_id() == owner &&
@@ -273,6 +513,7 @@ struct ArticleStore::Impl {
     std::vector<BlogPost> pendingInserts;        // each with its temporary id
     std::vector<std::int64_t> pendingDeletions;  // saved ids, no repeats
     std::int64_t nextTemporaryID = -1;
+    Indexer indexer;
 };
 
 struct ArticleStore::Observers {
@@ -419,6 +660,7 @@ std::expected<void, StoreError> ArticleStore::save() {
     impl_->pendingInserts.clear();
     impl_->pendingDeletions.clear();
     if (change.inserted.empty() && change.deleted.empty()) return {};
+    if (!change.inserted.empty()) impl_->indexer.noteSave();
 
     // Observers may register or drop others while being called: walk a snapshot of the ids
     // and skip those gone by their turn. The shared_ptr keeps the list alive should an
@@ -453,7 +695,7 @@ std::expected<std::vector<BlogPost>, StoreError> ArticleStore::fetch(
     const auto& deletions = impl_->pendingDeletions;
 
     Query query(fmt::format("SELECT {} FROM BlogPost", kColumns));
-    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.addPredicate(predicate, SearchPlan::scanAll, &impl_->db);
     query.sql += kNewestFirst;
     if (limit) {
         // Rows about to be deleted are read and dropped, so ask for that many more.
@@ -496,7 +738,7 @@ std::expected<std::int64_t, StoreError> ArticleStore::batchDelete(
     const ArticlePredicate& predicate) {
     impl_->checkThread();
     Query query("DELETE FROM BlogPost");
-    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.addPredicate(predicate, SearchPlan::scanAll, &impl_->db);
     auto statement = query.prepare(impl_->db);
     if (!statement) {
         return std::unexpected(storeError(StoreError::Kind::deleteFailed, statement.error()));
@@ -522,6 +764,16 @@ std::expected<std::vector<ArticleStore::FeedSource>, StoreError> ArticleStore::f
         sources.push_back(FeedSource{optionalText(*statement, 0), optionalText(*statement, 1)});
     }
     return sources;
+}
+
+std::expected<void, StoreError> ArticleStore::finishIndexing() {
+    impl_->checkThread();
+    while (true) {
+        auto indexed = indexSome(impl_->db, 1000);
+        if (!indexed)
+            return std::unexpected(storeError(StoreError::Kind::saveFailed, indexed.error()));
+        if (*indexed == 0) return {};
+    }
 }
 
 bool ArticleStore::matches(const ArticlePredicate& predicate, const BlogPost& post) {
@@ -581,7 +833,7 @@ std::expected<std::vector<ArticleStore::SectionCount>, StoreError> ArticleStore:
     const ArticlePredicate& predicate) {
     impl_->checkThread();
     Query query("SELECT sectionDate, count(*) FROM BlogPost");
-    query.addPredicate(predicate, SearchPlan::scanAll);
+    query.addPredicate(predicate, SearchPlan::scanAll, &impl_->db);
     query.sql += " GROUP BY sectionDate";
     auto statement = query.prepare(impl_->db);
     if (!statement) {

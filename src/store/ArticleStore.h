@@ -54,7 +54,7 @@ struct ObjectsDidChange {
 // replaces or repairs a file it refuses, nor writes to it.
 class ArticleStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     class SaveObservation;
     using SaveObserver = std::function<void(const ObjectsDidChange&)>;
@@ -129,6 +129,14 @@ public:
     // loading the articles. Stored rows only: pending changes are not consulted. Fails with
     // Kind::fetchFailed.
     std::expected<std::vector<FeedSource>, StoreError> fetchFeedSources();
+
+    // Searches read a trigram index of the saved articles' folded texts, kept up by a thread of
+    // the store's own once saves pause (and resumed by the next store to open the file), and
+    // the folded texts of the rows it has not reached yet: the answers are the same either way,
+    // only their speed differs. finishIndexing indexes every saved article now, on this thread
+    // (benchmarks, tests, a caller about to search a lot). Fails with Kind::saveFailed; what
+    // was indexed stays indexed.
+    std::expected<void, StoreError> finishIndexing();
 
     // Whether post satisfies predicate, decided exactly as fetch decides it for a stored row.
     // Any thread.

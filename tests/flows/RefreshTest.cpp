@@ -1,14 +1,20 @@
 // The refresh: what each feed reports, the flags and articles it leaves, and that it always
-// completes — with a stalled server, many runs at once, a concurrent writer, an exiting process.
+// completes — with a stalled server, many runs at once, a concurrent writer, an exiting process;
+// how it asks conditionally, pauses for a busy server, holds back and shares its runs.
 
 #include "flows/Refresh.h"
+
+#include "flows/FeedValidators.h"
+#include "flows/RemoveFeed.h"
 
 #include "support/LoopbackServer.h"
 #include "support/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <ctime>
 #include <future>
 #include <map>
 #include <mutex>
@@ -203,9 +209,17 @@ TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheR
 std::promise<void>* gExitStarted = nullptr;
 
 // The child exits while its one feed is being downloaded: exit must wait for the run, which
-// then writes the feed's flag, instead of ending the process under it.
+// then writes the feed's flag, instead of ending the process under it. The child is a fresh
+// process running this test again ("threadsafe" style): a forked copy of this one could
+// inherit a lock some other thread held at the fork, and hang. It finds the parent's list
+// through the environment.
 TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
-    const auto exitDuringTheDownload = [this] {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    constexpr char kParentList[] = "PRESSLING_TEST_PARENT_LIST";
+    if (!std::getenv(kParentList)) ::setenv(kParentList, kv.file().c_str(), 1);
+    const std::filesystem::path listFile = std::getenv(kParentList);
+    const auto exitDuringTheDownload = [&] {
+        KeyValueStore list{listFile};
         LoopbackServer held;
         std::promise<void> requested, exitStarted;
         gExitStarted = &exitStarted;
@@ -215,15 +229,169 @@ TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
             started.wait_for(kHangGuard);
             res.set_content(rssDocument("Held", 1), "application/rss+xml");
         });
-        storeList({{"Held", held.url("/"), true}});
-        start();
+        saveWebs({{"Held", held.url("/"), true}}, list);
+        start({}, &list);
         std::atexit([] { gExitStarted->set_value(); });  // runs before the refresh's own guard
         requested.get_future().wait_for(kHangGuard);
         std::exit(0);
     };
     EXPECT_EXIT(exitDuringTheDownload(), testing::ExitedWithCode(0), "");
+    ::unsetenv(kParentList);
     ASSERT_EQ(storedList().size(), 1u);
     EXPECT_EQ(storedList()[0].error, false);
+}
+
+// A feed that answers conditional requests: version n has n entries and validators "vn".
+struct VersionedFeed {
+    std::mutex mutex;
+    int version = 1;
+    std::vector<std::pair<std::string, std::string>> conditions;  // If-None-Match, -Since
+
+    void serveOn(LoopbackServer& server) {
+        server.handle("/v", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(mutex);
+            conditions.emplace_back(request.get_header_value("If-None-Match"),
+                                    request.get_header_value("If-Modified-Since"));
+            const std::string etag = fmt::format("\"v{}\"", version);
+            const std::string modified = fmt::format("Mon, 0{} Jun 2026 10:00:00 GMT", version);
+            response.set_header("ETag", etag);
+            response.set_header("Last-Modified", modified);
+            if (request.get_header_value("If-None-Match") == etag) {
+                response.status = 304;
+                return;
+            }
+            response.set_content(rssDocument("V", version), "application/rss+xml");
+        });
+    }
+};
+
+TEST_F(RefreshTest, asksConditionallyStoresNothingOnNotModifiedAndForgetsTheValidatorsOnRemoval) {
+    VersionedFeed feed;
+    feed.serveOn(server);
+    const std::string url = server.url("/v");
+    const auto etagSent = [&] {
+        std::lock_guard lock(feed.mutex);
+        return feed.conditions.back();
+    };
+
+    storeList({{"V", url, std::nullopt}});
+    EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{1});
+    EXPECT_EQ(etagSent(), std::make_pair(std::string(), std::string()));
+
+    storeList({{"V", url, true}});
+    ChangeRecorder recorder(*store);
+    EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{0}) << "a 304 is an empty success";
+    EXPECT_EQ(etagSent(),
+              std::make_pair(std::string("\"v1\""), std::string("Mon, 01 Jun 2026 10:00:00 GMT")));
+    EXPECT_TRUE(recorder.changes.empty()) << "a 304 wrote to the store";
+    EXPECT_EQ(storedList()[0].error, false) << "the error flag did not clear";
+
+    {
+        std::lock_guard lock(feed.mutex);
+        feed.version = 2;
+    }
+    EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{2});
+    EXPECT_EQ(storedTitles(url), (std::vector<std::string>{"V 1", "V 2"}));
+    refresh();
+    EXPECT_EQ(etagSent().first, "\"v2\"");
+
+    ASSERT_TRUE(removeWeb(0, kv, *store));
+    EXPECT_TRUE(FeedValidators::open(kv)->load()->empty());
+    storeList({{"V", url, std::nullopt}});
+    EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{2}) << "subscribed again: in full";
+}
+
+std::string httpDateIn(std::chrono::seconds seconds) {
+    const std::time_t when =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + seconds);
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
+}
+
+TEST_F(RefreshTest, aBusyServersRetryAfterSkipsItsFeedUntilThenReportingItFailed) {
+    const struct {
+        int status;
+        std::string retryAfter;
+    } rows[] = {{429, "120"}, {503, httpDateIn(std::chrono::hours(1))}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.status);
+        const std::string path = fmt::format("/busy{}", row.status);
+        server.serve(path,
+                     Reply{row.status, "busy", "text/plain", {{"Retry-After", row.retryAfter}}});
+        server.serve("/a", feedReply("A", 1));
+        storeList({{"Busy", server.url(path), false}, {"A", server.url("/a"), std::nullopt}});
+        for (const char* reason : {"HTTP", "asked not to be asked again before"}) {
+            auto run = refresh();
+            ASSERT_EQ(run->failures.size(), 1u);
+            EXPECT_NE(run->failures[0].message.find(reason), std::string::npos)
+                << run->failures[0].message;
+            EXPECT_EQ(run->successSizes, std::vector<std::size_t>{1});
+            EXPECT_EQ(storedList()[0].error, true);
+        }
+        EXPECT_EQ(server.requestCount(path), 1u);
+    }
+}
+
+// With the main queue stalled, two feeds wait for their save and two parsed ones wait to be
+// queued: nothing more is downloaded until the saves run.
+TEST_F(RefreshTest, aStalledMainQueueHoldsBackTheDownloads) {
+    constexpr int kFeeds = 10;
+    std::mutex mutex;
+    std::condition_variable requested;
+    int requests = 0;
+    std::vector<Web> webs;
+    for (int i = 0; i < kFeeds; ++i) {
+        const std::string path = fmt::format("/f{}", i);
+        server.handle(path, [&, i](const httplib::Request&, httplib::Response& response) {
+            response.set_content(rssDocument(fmt::format("F{}", i), 1), "application/rss+xml");
+            std::lock_guard lock(mutex);
+            ++requests;
+            requested.notify_all();
+        });
+        webs.push_back({fmt::format("F{}", i), server.url(path), std::nullopt});
+    }
+    storeList(webs);
+    RefreshOptions options;
+    options.parallelFeeds = 2;
+    options.waitingSaves = 2;
+    auto run = start(options);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(requested.wait_for(lock, kHangGuard, [&] { return requests == 4; }));
+        // Waiting for something that must not happen: the time only bounds the test.
+        EXPECT_FALSE(
+            requested.wait_for(lock, std::chrono::milliseconds(300), [&] { return requests > 4; }));
+    }
+    finish(*run);
+    EXPECT_EQ(run->successSizes, std::vector<std::size_t>(kFeeds, 1));
+}
+
+// Requests during a run share the one run after it; each requester hears all of it.
+TEST_F(RefreshTest, requestsDuringARunShareTheOneRunAfterIt) {
+    std::promise<void> requested, release;
+    auto released = release.get_future().share();
+    server.handle("/held", [&, released](const httplib::Request&, httplib::Response& res) {
+        if (server.requestCount("/held") == 1) {
+            requested.set_value();
+            released.wait_for(kHangGuard);
+        }
+        res.set_content(rssDocument("Held", 1), "application/rss+xml");
+    });
+    storeList({{"Held", server.url("/held"), std::nullopt}});
+    auto first = start();
+    ASSERT_EQ(requested.get_future().wait_for(kHangGuard), std::future_status::ready);
+    auto second = start();
+    auto third = start();
+    release.set_value();
+    for (auto* run : {&first, &second, &third}) {
+        finish(**run);
+        EXPECT_EQ((*run)->successSizes, std::vector<std::size_t>{1});
+        EXPECT_EQ((*run)->outcome->count, 1u);
+    }
+    EXPECT_EQ(server.requestCount("/held"), 2u);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// download() against servers on 127.0.0.1: what arrives, what is sent, and how every hostile or
-// broken server ends in a classified error instead of a hang, a crash or a truncated success.
+// download() and DownloadLoop against servers on 127.0.0.1: what arrives, what is sent, and how
+// every hostile or broken server ends in a classified error instead of a hang, a crash or a
+// truncated success, whichever of the two carries the transfer.
 
 #include "platform/Download.h"
+#include "platform/DownloadLoop.h"
 
 #include "support/LoopbackServer.h"
 
@@ -10,8 +12,13 @@
 #include <fmt/format.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <ctime>
 #include <functional>
+#include <future>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <variant>
@@ -102,7 +109,22 @@ struct DownloadCase {
     const char* url = kFeed;
     long status = 0;                 // the httpStatus an httpStatus failure reports
     const char* failedAt = nullptr;  // a second URL the message must name
+    std::optional<std::chrono::seconds> retryAfter{};  // what a DownloadLoop failure reports
 };
+
+// An HTTP date (RFC 9110 IMF-fixdate) seconds from now.
+std::string httpDateIn(std::chrono::seconds seconds) {
+    const std::time_t when =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + seconds);
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
+}
+Reply retryAfter(int status, std::string value) {
+    return Reply{.status = status, .body = "busy", .headers = {{"Retry-After", std::move(value)}}};
+}
 
 const DownloadCase kCases[] = {
     {"BytesArriveExactly", serves(feed(kAwkward)), kAwkward},
@@ -123,6 +145,10 @@ const DownloadCase kCases[] = {
      400},
     {"Status503", serves(Reply{.status = 503, .body = "page"}), Kind::httpStatus, kShort, kFeed,
      503},
+    {"Status429RetryAfterSeconds", serves(retryAfter(429, "120")), Kind::httpStatus, kShort, kFeed,
+     429, nullptr, 120s},
+    {"Status503RetryAfterDate", serves(retryAfter(503, httpDateIn(3600s))), Kind::httpStatus,
+     kShort, kFeed, 503, nullptr, 3600s},
     {"StatusAfterARedirect", redirectsToAMissingPage, Kind::httpStatus, kShort, kFeed, 404,
      "/gone"},
     {"BodyAtTheCap", serves(feed(kMiBody)), kMiBody, kCap},
@@ -160,23 +186,36 @@ const DownloadCase kCases[] = {
      "https://127.0.0.1:{loopback}/feed"},
 };
 
-void PrintTo(const DownloadCase& c, std::ostream* out) { *out << c.name; }
+enum class Way { download, loop };
+
+// What the case's transfer gives, carried the way under test.
+DownloadResult transfer(Way way, const std::string& url, const DownloadOptions& options) {
+    if (way == Way::download) {
+        auto body = download(url, options);
+        if (!body) return std::unexpected(std::move(body.error()));
+        return DownloadResponse{200, std::move(*body), {}, {}};
+    }
+    std::promise<DownloadResult> done;
+    DownloadLoop loop(options, {});
+    loop.add({url, {}, {}}, [&](DownloadResult result) { done.set_value(std::move(result)); });
+    return done.get_future().get();
+}
 
 // The servers a case may use; every case asks for /feed on one of them.
-class Download : public testing::TestWithParam<DownloadCase> {
+class Download : public testing::TestWithParam<std::tuple<DownloadCase, Way>> {
 protected:
     LoopbackServer loopback;
     test::SilentServer silent;
 };
 
 TEST_P(Download, EndsAsPlanned) {
-    const auto& c = GetParam();
+    const auto& [c, way] = GetParam();
     if (c.plan) c.plan(loopback);
     const std::string url =
         fmt::format(fmt::runtime(c.url), fmt::arg("closed", test::closedPort()),
                     fmt::arg("loopback", loopback.port()), fmt::arg("silent", silent.port()));
 
-    const auto result = download(url, c.options);
+    const auto result = transfer(way, url, c.options);
 
     for (const auto& request : loopback.requests()) {
         EXPECT_EQ(request.method, "GET");
@@ -184,10 +223,10 @@ TEST_P(Download, EndsAsPlanned) {
     }
     if (const auto* body = std::get_if<std::string>(&c.outcome)) {
         ASSERT_TRUE(result) << result.error().message;
-        EXPECT_TRUE(*result == *body) << result->size() << " bytes, not " << body->size();
+        EXPECT_TRUE(result->body == *body) << result->body.size() << " bytes, not " << body->size();
         return;
     }
-    ASSERT_FALSE(result) << "succeeded with " << result->size() << " bytes";
+    ASSERT_FALSE(result) << "succeeded with " << result->body.size() << " bytes";
     const auto& error = result.error();
     EXPECT_EQ(int(error.kind), int(std::get<Kind>(c.outcome))) << error.message;
     EXPECT_NE(error.message.find(url), std::string::npos) << error.message;
@@ -198,10 +237,61 @@ TEST_P(Download, EndsAsPlanned) {
     if (c.failedAt) {
         EXPECT_NE(error.message.find(loopback.url(c.failedAt)), std::string::npos);
     }
+    if (way == Way::loop) {
+        // The date form is counted from the moment the answer arrived: a few seconds of leeway.
+        EXPECT_EQ(error.retryAfter.has_value(), c.retryAfter.has_value());
+        if (error.retryAfter && c.retryAfter) {
+            EXPECT_LE(*error.retryAfter, *c.retryAfter);
+            EXPECT_GE(*error.retryAfter, *c.retryAfter - 10s);
+        }
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Download, testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, Download,
+                         testing::Combine(testing::ValuesIn(kCases),
+                                          testing::Values(Way::download, Way::loop)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) == Way::loop ? "_loop" : "");
+                         });
+
+// Three waves of six: each request is held until its wave is complete, so the server sees six
+// at once if the loop runs them side by side, and never seven if it keeps to its cap. Six
+// connections carry all eighteen.
+TEST(DownloadLoopTest, runsTransfersSideBySideUpToTheCapPerHostOnReusedConnections) {
+    constexpr int kCap = 6, kWaves = 3;
+    LoopbackServer server;
+    std::mutex mutex;
+    std::condition_variable arrivedMore;
+    int arrived = 0, active = 0, mostAtOnce = 0;
+    std::set<int> clientPorts;
+    server.handle("/feed", [&](const httplib::Request& request, httplib::Response& response) {
+        std::unique_lock lock(mutex);
+        const int wave = arrived++ / kCap;
+        mostAtOnce = std::max(mostAtOnce, ++active);
+        clientPorts.insert(request.remote_port);
+        arrivedMore.notify_all();
+        arrivedMore.wait_for(lock, 5s, [&] { return arrived >= (wave + 1) * kCap; });
+        --active;
+        response.set_content("document", "application/octet-stream");
+    });
+    std::vector<std::future<DownloadResult>> results;
+    {
+        DownloadLoop loop(kShort, {.maxTransfers = 32, .maxPerHost = kCap});
+        for (int i = 0; i < kCap * kWaves; ++i) {
+            auto done = std::make_shared<std::promise<DownloadResult>>();
+            results.push_back(done->get_future());
+            loop.add({server.url("/feed"), {}, {}},
+                     [done](DownloadResult result) { done->set_value(std::move(result)); });
+        }
+    }
+    for (auto& result : results) {
+        auto got = result.get();
+        EXPECT_TRUE(got && got->body == "document");
+    }
+    EXPECT_EQ(mostAtOnce, kCap);
+    EXPECT_LE(clientPorts.size(), std::size_t(kCap));
+}
 
 TEST(DownloadThreads, ShareNothing) {
     LoopbackServer server;

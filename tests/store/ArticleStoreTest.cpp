@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace pressling {
 namespace {
@@ -48,7 +50,7 @@ TEST(ArticleStoreOpen, refusesAFileItCannotUseNamingItAndLeavingItByteForByte) {
         {"foreignDatabase", "CREATE TABLE Contacts (name TEXT);", "not an article store"},
         {"ourVersionNoTables", "CREATE TABLE Contacts (x); PRAGMA user_version = 1;",
          "tables are missing"},
-        {"newerVersion", "CREATE TABLE BlogPost (x); PRAGMA user_version = 2;", "newer version"},
+        {"newerVersion", "CREATE TABLE BlogPost (x); PRAGMA user_version = 3;", "newer version"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -171,6 +173,10 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         {"inWeb", "T", "", "Hacker News", "hacker n", true},
         {"notAcrossFields", "Hacker", "", "News", "hackernews", false},
         {"emptyNeedleMatchesAll", "T", "", "W", "", true},
+        {"twoCharacters", "Go 1.21", "", "W", "gO", true},
+        {"oneAccentedCharacter", "Caf\u00e9", "", "W", "\u00c9", true},
+        {"quoteInNeedle", "Say \"hi\" now", "", "W", "Y \"HI\"", true},
+        {"threeCharactersAbsent", "Kernel", "", "W", "ekr", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -181,10 +187,39 @@ TEST(ArticleStoreSearch, matchesTheSameInTheFileInMemoryAndPending) {
         insertAndSave(*store, {candidate});
         const auto predicate = ArticlePredicate::searching(row.needle);
         EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 1u : 0u) << "stored";
+        ASSERT_TRUE(store->finishIndexing());
+        EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 1u : 0u) << "indexed";
         EXPECT_EQ(ArticleStore::matches(predicate, candidate), row.found) << "in memory";
         store->insert(candidate);
         EXPECT_EQ(fetchAll(*store, predicate).size(), row.found ? 2u : 0u) << "pending";
     }
+}
+
+// A store written before the search index existed: what it holds is found at once, and
+// indexed by the store's own thread.
+TEST(ArticleStoreSearch, aStoreWithoutTheIndexGetsItsArticlesIndexedAfterOpening) {
+    TemporaryStore store;
+    insertAndSave(*store, {post("Stra\u00dfe im Sommer", day(7)), post("Other", day(8))});
+    alterStoreFile(store.file(),
+                   "DROP TRIGGER BlogPostSearch_deleteIndex; DROP TABLE BlogPostIndex; "
+                   "DROP TABLE BlogPostIndexState; PRAGMA user_version = 1;");
+    store.reopen();
+    const auto summer = ArticlePredicate::searching("SOMMER");
+    EXPECT_EQ(titles(fetchAll(*store, summer)), (Titles{"Stra\u00dfe im Sommer"}));
+
+    auto watcher = sqlite::Database::open(store.file());
+    ASSERT_TRUE(watcher);
+    const auto indexedThrough = [&] {
+        auto row = watcher->prepare("SELECT indexedThrough FROM BlogPostIndexState");
+        return row && row->step().value_or(false) ? row->columnInt(0) : -1;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (indexedThrough() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(indexedThrough(), 2) << "the articles were not indexed";
+    insertAndSave(*store, {post("Sommerfest", day(9))});
+    EXPECT_EQ(fetchAll(*store, summer).size(), 2u) << "an article saved after the index";
 }
 
 }  // namespace
