@@ -2,9 +2,11 @@
 
 #include "app/AddRSSTableViewController.h"
 #include "app/InfoViewController.h"
+#include "app/LinksTableViewController.h"
 #include "app/MenuBar.h"
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
+#include "app/StoredWebsWatcher.h"
 #include "app/SubscriptionCommands.h"
 #include "flows/OpenURL.h"
 #include "ui/Localized.h"
@@ -34,12 +36,17 @@ AppDelegate::AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject*
     ui::Storyboard::registerSegue("addLink", [this](QWidget* source) {
         AddRSSTableViewController::present(listStore_, source);
     });
+    ui::Storyboard::registerSegue("showLinks", [this](QWidget* source) {
+        LinksTableViewController::present(listStore_, store_, source);
+    });
+    new StoredWebsWatcher(listStore_, this);
 }
 
 AppDelegate::~AppDelegate() {
     for (const QPointer<QWidget>& window : otherWindows_) delete window.data();
     ui::Storyboard::registerSegue("showInfo", {});
     ui::Storyboard::registerSegue("addLink", {});
+    ui::Storyboard::registerSegue("showLinks", {});
 }
 
 QIcon AppDelegate::applicationIcon() {

@@ -21,11 +21,13 @@ namespace pressling::app {
 class SceneDelegate;
 
 // The application: opens its window (one scene), registers the transitions that lead into this
-// layer ("showInfo"; "addLink", the catalog screen), and subscribes to the first feed address
-// it was started with, showing the outcome over the front screen. Every window carries the
-// menu bar (MenuBar), with the subscription commands (SubscriptionCommands) in its File menu
-// and the New Window command (Ctrl+N), which opens another window, a scene of its own over the
-// same stores; those close for good when closed. Main thread; the stores must outlive it.
+// layer ("showInfo"; "addLink", the catalog screen; "showLinks", the subscriptions screen),
+// follows the stored subscription list for changes made by other programs (StoredWebsWatcher), and
+// subscribes to the first feed address it was started with, showing the outcome over the front
+// screen. Every window carries the menu bar (MenuBar), with the subscription commands
+// (SubscriptionCommands) in its File menu and the New Window command (Ctrl+N), which opens another
+// window, a scene of its own over the same stores; those close for good when closed. Main thread;
+// the stores must outlive it.
 class AppDelegate final : public QObject {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #include "flows/Refresh.h"
 
 #include "feedparse/RSSParser.h"
+#include "flows/LastRefreshErrors.h"
 #include "platform/GlobalQueue.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Log.h"
@@ -125,11 +126,13 @@ void report(Run& run, FeedResult result) {
 }
 
 void decide(Run& run, std::size_t index, bool error) {
+    if (!error) LastRefreshErrors::shared().forget(run.webs[index].url);
     std::lock_guard lock(run.mutex);
     run.outcomes[index] = error;
 }
 
 void fail(Run& run, std::size_t index, RefreshError error) {
+    LastRefreshErrors::shared().record(run.webs[index].url, error.message);
     {
         std::lock_guard lock(run.mutex);
         run.outcomes[index] = true;
