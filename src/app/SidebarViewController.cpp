@@ -101,7 +101,9 @@ SidebarViewController::SidebarViewController(KeyValueStore& listStore, ArticleSt
     // (quiet_) does not.
     connect(collectionView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
-                if (!quiet_ && !selected.isEmpty()) didSelect(indexPath(selected.indexes().first()));
+                // A click on the header selects a range that holds no selectable index.
+                const QModelIndexList chosen = selected.indexes();
+                if (!quiet_ && !chosen.isEmpty()) didSelect(indexPath(chosen.first()));
             });
     auto* swipe = new reading::TrailingSwipe(collectionView_);
     connect(swipe, &reading::TrailingSwipe::swiped, this, [this](QPoint at) {

@@ -91,7 +91,10 @@ TEST_F(SubscriptionScreensTest, theSidebarListsAllThenTheSourcesByTitleAndPostsW
     EXPECT_FALSE(sidebar.index({1, 2}).data(Qt::ToolTipRole).isValid());
 
     // The header cannot be chosen; neither it nor "All" has a menu or a swipe.
-    sidebar.selectItem({1, 0});
+    sidebar.show();
+    QListView* view = sidebar.collectionView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(sidebar.index({1, 0})).center());
     EXPECT_EQ(sidebar.selectedIndexPath(), (IndexPath{0, 0}));
     for (const IndexPath path : {IndexPath{0, 0}, IndexPath{1, 0}}) {
         EXPECT_EQ(sidebar.contextMenu(path), nullptr);
