@@ -17,6 +17,7 @@
 #include <QAbstractListModel>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QListView>
 #include <QMenu>
 #include <QPointer>
@@ -274,6 +275,14 @@ bool SidebarViewController::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
         }
+    } else if (watched == collectionView_->viewport() &&
+               (event->type() == QEvent::MouseButtonPress ||
+                event->type() == QEvent::MouseButtonDblClick)) {
+        // The header and the space below the rows are no choice: a press there must not take
+        // the choice away either.
+        const QModelIndex under =
+            collectionView_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (!under.isValid() || !shouldSelectItem(indexPath(under))) return true;
     } else if (event->type() == QEvent::ContextMenu &&
                (watched == collectionView_ || watched == collectionView_->viewport())) {
         const auto* context = static_cast<QContextMenuEvent*>(event);
