@@ -59,7 +59,8 @@ LinksTableViewController::LinksTableViewController(KeyValueStore& listStore,
     connect(swipe, &reading::TrailingSwipe::swiped, this, [this](QPoint at) {
         const QModelIndex index = tableView_->indexAt(at);
         if (QMenu* menu = deleteMenu(index.isValid() ? index.row() : -1)) {
-            menu->popup(tableView_->viewport()->mapToGlobal(tableView_->visualRect(index).topRight()));
+            menu->popup(
+                tableView_->viewport()->mapToGlobal(tableView_->visualRect(index).topRight()));
         }
     });
 

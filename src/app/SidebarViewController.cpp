@@ -17,9 +17,9 @@
 #include <QAbstractListModel>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QToolBar>
 #include <QToolButton>
@@ -48,11 +48,16 @@ public:
         if (!index.isValid()) return {};
         const SidebarItem& item = items_[index.row()];
         switch (role) {
-            case Qt::DisplayRole: return item.title;
-            case Qt::DecorationRole: return item.image.isNull() ? QVariant() : item.image;
-            case SidebarListCell::kHeaderRole: return item.type == SidebarItemType::header;
-            case Qt::ToolTipRole: return toolTip(item);
-            default: return {};
+            case Qt::DisplayRole:
+                return item.title;
+            case Qt::DecorationRole:
+                return item.image.isNull() ? QVariant() : item.image;
+            case SidebarListCell::kHeaderRole:
+                return item.type == SidebarItemType::header;
+            case Qt::ToolTipRole:
+                return toolTip(item);
+            default:
+                return {};
         }
     }
     void reset(const std::function<void()>& change) {
@@ -66,7 +71,8 @@ private:
         if (!item.web || item.web->error != true) return {};
         // Failures seen by another program, or before this process started, have no reason here.
         if (const auto reason = LastRefreshErrors::shared().reason(item.web->url)) {
-            return Localized::tr("The last download failed: %1").arg(QString::fromStdString(*reason));
+            return Localized::tr("The last download failed: %1")
+                .arg(QString::fromStdString(*reason));
         }
         return Localized::tr("The last download failed");
     }
@@ -213,8 +219,7 @@ void SidebarViewController::refreshSources() {
     });
     if (!chosen || found != items_.end()) {
         quiet_ = true;
-        collectionView_->setCurrentIndex(
-            model_->index(!chosen ? 0 : int(found - items_.begin())));
+        collectionView_->setCurrentIndex(model_->index(!chosen ? 0 : int(found - items_.begin())));
         quiet_ = false;
     } else {
         // The list must not stay narrowed to a feed that is no longer there.
@@ -256,8 +261,7 @@ bool SidebarViewController::removeSource(IndexPath path) {
     if (path.section != 1 || path.row == 0 || path.row + 1 >= items_.size()) return false;
     std::vector<Web> shown;
     for (auto item = items_.begin() + 2; item != items_.end(); ++item) shown.push_back(*item->web);
-    const ShownWebRemoval outcome =
-        removeShownWeb(shown, path.row - 1, listStore_, articleStore_);
+    const ShownWebRemoval outcome = removeShownWeb(shown, path.row - 1, listStore_, articleStore_);
     if (outcome == ShownWebRemoval::gone) refreshSources();
     return outcome == ShownWebRemoval::removed;
 }

@@ -55,7 +55,8 @@ void StoredWebsWatcher::check() {
     if (now == seen_) return;
     const std::set<std::string> before = addresses(seen_), after = addresses(now);
     seen_ = std::move(now);
-    const bool removed = std::ranges::any_of(before, [&](auto& url) { return !after.contains(url); });
+    const bool removed =
+        std::ranges::any_of(before, [&](auto& url) { return !after.contains(url); });
     const bool added = std::ranges::any_of(after, [&](auto& url) { return !before.contains(url); });
     std::string_view name = kStoredWebsDidChangeNotification;
     if (removed) {

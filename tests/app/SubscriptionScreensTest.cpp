@@ -125,19 +125,21 @@ TEST_F(SubscriptionScreensTest, deletingASourceRemovesItsPositionAndChoosesAsEac
     const DeleteRow rows[] = {
         {"swipe: position 1, then All again",
          {1, 3},
-         [](SidebarViewController& s) { choose(s.trailingSwipeActions({1, 2})); },
+         [](SidebarViewController& s) {
+             choose(s.trailingSwipeActions({1, 2}));
+         },
          {0, 0},
          {0, 0}},
         {"context menu: the choice stays",
          {1, 3},
-         [](SidebarViewController& s) { choose(s.contextMenu({1, 2})); },
+         [](SidebarViewController& s) {
+             choose(s.contextMenu({1, 2}));
+         },
          {1, 2},
          {1, 3}},
         {"Delete key on the chosen source: gone, so All",
          {1, 2},
-         [](SidebarViewController& s) {
-             QTest::keyClick(s.collectionView(), Qt::Key_Delete);
-         },
+         [](SidebarViewController& s) { QTest::keyClick(s.collectionView(), Qt::Key_Delete); },
          {0, 0},
          {0, 0}},
     };
@@ -188,9 +190,9 @@ TEST_F(SubscriptionScreensTest, theSubscriptionsScreenListsDeletesAddsAndCloses)
     LinksTableViewController links(stores.list(), stores.articles());
     links.show();
     const std::string a = feed("a").url, b = feed("b").url, c = feed("c").url;
-    EXPECT_EQ(shown(links), (QStringList{QString::fromStdString("a " + a + " !"),
-                                         QString::fromStdString("b " + b),
-                                         QString::fromStdString("c " + c)}));
+    EXPECT_EQ(shown(links),
+              (QStringList{QString::fromStdString("a " + a + " !"),
+                           QString::fromStdString("b " + b), QString::fromStdString("c " + c)}));
     choose(links.deleteMenu(1));
     EXPECT_EQ(shown(links).size(), 2);
     EXPECT_EQ(links.deleteMenu(2), nullptr);
@@ -259,9 +261,11 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
             EXPECT_EQ(split->primaryViewController(), scene->masterViewController());
         } else {
             ASSERT_NE(scene->sidebarViewController(), nullptr);
-            EXPECT_TRUE(split->primaryViewController()->isAncestorOf(scene->sidebarViewController()));
+            EXPECT_TRUE(
+                split->primaryViewController()->isAncestorOf(scene->sidebarViewController()));
             EXPECT_EQ(split->supplementaryViewController(), scene->masterViewController());
-            EXPECT_TRUE(split->secondaryViewController()->isAncestorOf(scene->detailViewController()));
+            EXPECT_TRUE(
+                split->secondaryViewController()->isAncestorOf(scene->detailViewController()));
             EXPECT_TRUE(scene->sidebarViewController()->isVisible());
             EXPECT_GE(scene->masterViewController()->width(), 400);
             EXPECT_LE(scene->masterViewController()->width(), 520);
@@ -279,7 +283,8 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
         EXPECT_TRUE(manage->isEnabled());
         manage->trigger();
         EXPECT_NE(delegate.window()->findChild<LinksTableViewController*>(), nullptr);
-        EXPECT_TRUE(waitUntil([&] { return scene->masterViewController()->refreshesInFlight() == 0; }));
+        EXPECT_TRUE(
+            waitUntil([&] { return scene->masterViewController()->refreshesInFlight() == 0; }));
     }
     ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad);
 }
