@@ -9,6 +9,7 @@
 #include "app/StoredWebsWatcher.h"
 #include "app/SubscriptionCommands.h"
 #include "flows/OpenURL.h"
+#include "reading/MasterViewController.h"
 #include "ui/Localized.h"
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"
@@ -39,7 +40,7 @@ AppDelegate::AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject*
     ui::Storyboard::registerSegue("showLinks", [this](QWidget* source) {
         LinksTableViewController::present(listStore_, store_, source);
     });
-    new StoredWebsWatcher(listStore_, this);
+    watcher_ = new StoredWebsWatcher(listStore_, this);
 }
 
 AppDelegate::~AppDelegate() {
@@ -115,6 +116,9 @@ SceneDelegate* AppDelegate::connectScene(QWidget* window) {
 
     auto* scene = new SceneDelegate(store_, listStore_, window);
     scene->sceneWillConnect();
+    // A refresh writes the feeds' error flags: the screens show them as soon as it is over.
+    connect(scene->masterViewController(), &reading::MasterViewController::refreshFinished,
+            watcher_, &StoredWebsWatcher::check);
     MenuBar* menuBar = MenuBar::install(window, scene->masterViewController(), newWindowAction);
     auto* subscribing = new SubscriptionCommands(listStore_, window);
     for (QAction* command :

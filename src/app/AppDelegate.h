@@ -19,6 +19,7 @@ class KeyValueStore;
 namespace pressling::app {
 
 class SceneDelegate;
+class StoredWebsWatcher;
 
 // The application: opens its window (one scene), registers the transitions that lead into this
 // layer ("showInfo"; "addLink", the catalog screen; "showLinks", the subscriptions screen),
@@ -68,6 +69,7 @@ private:
     KeyValueStore& listStore_;
     std::unique_ptr<QWidget> window_;
     SceneDelegate* scene_ = nullptr;
+    StoredWebsWatcher* watcher_ = nullptr;
     // The windows newWindow opened; each deletes itself when closed.
     std::vector<QPointer<QWidget>> otherWindows_;
 };

@@ -10,6 +10,7 @@
 #include "ui/NavigationController.h"
 #include "ui/Platform.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QProgressBar>
 #include <QToolButton>
@@ -35,7 +36,7 @@ SceneDelegate::SceneDelegate(ArticleStore& store, KeyValueStore& listStore, QWid
     Q_ASSERT(window != nullptr);
 }
 
-ui::NavigationController* SceneDelegate::makeColumns(MainViewController* split) {
+ui::NavigationController* SceneDelegate::makeColumns() {
     RefreshOptions refresh;
     refresh.listStore = &listStore_;
     refresh.articleStore = &store_;
@@ -45,19 +46,27 @@ ui::NavigationController* SceneDelegate::makeColumns(MainViewController* split) 
     navigation->setObjectName("detailNavigationController");
     navigation->addRightBarWidget(detail_->activityIndicator());
     navigation->addRightBarWidget(detail_->shareButton());
-    navigation->setLeftBarButtonItem(split->displayModeButtonItem());
     return navigation;
 }
 
 MainViewController* SceneDelegate::makeSplitViewController() {
     auto* split = new MainViewController(window_);
-    ui::NavigationController* detail = makeColumns(split);
+    ui::NavigationController* detail = makeColumns();
     sidebar_ = new SidebarViewController(listStore_, store_);
     auto* sources = new ui::NavigationController(sidebar_);
     sources->setObjectName("sidebarNavigationController");
     // What the way back from the list to the sources is called.
     sources->setWindowTitle(ui::Localized::tr("Links"));
+    // The list's bar hides and shows the sources, and leads back to them when collapsed; the
+    // page's bar only leads back to the list, when the page alone is on screen.
     master_->setLeftBarButtonItem(split->displayModeButtonItem());
+    auto* back = new QAction(ui::Localized::tr("Articles"), detail);
+    back->setIcon(QIcon::fromTheme("go-previous"));
+    const auto showBack = [split, back] { back->setVisible(split->isShowingSecondaryOnly()); };
+    connect(split->displayModeButtonItem(), &QAction::changed, back, showBack);
+    connect(back, &QAction::triggered, split->displayModeButtonItem(), &QAction::trigger);
+    showBack();
+    detail->setLeftBarButtonItem(back);
     split->setTopColumnForCollapsingHandler(&SceneDelegate::topColumnForCollapsing);
     split->setViewControllers(sources, master_, detail);
     split->setPrimaryColumnWidths(kSidebarMinimumWidth, kSidebarMaximumWidth);
@@ -73,7 +82,8 @@ void SceneDelegate::sceneWillConnect() {
         split_ = makeSplitViewController();
     } else {
         split_ = new MainViewController(window_);
-        ui::NavigationController* detail = makeColumns(split_);
+        ui::NavigationController* detail = makeColumns();
+        detail->setLeftBarButtonItem(split_->displayModeButtonItem());
         split_->setCollapseHandler(&SceneDelegate::collapseSecondaryOntoPrimary);
         split_->setViewControllers(master_, detail);
         split_->setPrimaryColumnWidths(kPrimaryColumnMinimumWidth, kPrimaryColumnMaximumWidth);

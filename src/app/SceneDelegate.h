@@ -69,8 +69,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The list and the page (returned, under its navigation bar), whose bar leads back in split.
-    ui::NavigationController* makeColumns(MainViewController* split);
+    // The list and the page (returned, under its navigation bar).
+    ui::NavigationController* makeColumns();
 
     ArticleStore& store_;
     KeyValueStore& listStore_;
