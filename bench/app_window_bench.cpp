@@ -30,8 +30,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QListView>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -49,9 +49,9 @@ namespace {
 using namespace pressling;
 
 constexpr std::array<const char*, 14> kNames{
-    "Ars Technica", "BBC News",     "Daring Fireball", "Hacker News", "kottke.org",
-    "LWN.net",      "NASA Breaking", "Nature",         "OSNews",      "Planet Debian",
-    "Quanta",       "The Register",  "The Verge",      "xkcd"};
+    "Ars Technica", "BBC News",      "Daring Fireball", "Hacker News", "kottke.org",
+    "LWN.net",      "NASA Breaking", "Nature",          "OSNews",      "Planet Debian",
+    "Quanta",       "The Register",  "The Verge",       "xkcd"};
 
 std::string title(std::size_t i) {
     return i < kNames.size() ? kNames[i] : fmt::format("{} {}", kNames[i % kNames.size()], i);
@@ -121,11 +121,12 @@ int main(int argc, char** argv) {
 
     httplib::Server server;
     const int port = server.bind_to_any_port("127.0.0.1");
-    server.Get(R"(/feed/(.*))", [port](const httplib::Request& request, httplib::Response& response) {
-        const std::string path = request.matches[1];
-        response.set_content(feedDocument(title(std::stoul(path)), path, port),
-                             "application/rss+xml");
-    });
+    server.Get(R"(/feed/(.*))",
+               [port](const httplib::Request& request, httplib::Response& response) {
+                   const std::string path = request.matches[1];
+                   response.set_content(feedDocument(title(std::stoul(path)), path, port),
+                                        "application/rss+xml");
+               });
     server.Get(R"(/page(.*))", [](const httplib::Request& request, httplib::Response& response) {
         response.set_content(
             fmt::format("<html><body style='font-family:sans-serif;margin:2em'><h1>{}</h1><p>"
@@ -142,10 +143,9 @@ int main(int argc, char** argv) {
     std::vector<Web> webs;
     for (std::size_t i = 0; i < count; ++i) {
         const bool failing = i % 7 == 3;
-        webs.push_back({title(i),
-                        fmt::format("http://127.0.0.1:{}/{}/{}", port, failing ? "gone" : "feed",
-                                    i),
-                        std::nullopt});
+        webs.push_back(
+            {title(i), fmt::format("http://127.0.0.1:{}/{}/{}", port, failing ? "gone" : "feed", i),
+             std::nullopt});
     }
     saveWebs(webs, list);
     auto articles = ArticleStore::open(folder / "CDModel.sqlite");
@@ -173,9 +173,10 @@ int main(int argc, char** argv) {
             std::vector<double> updates;
             for (int i = 0; i < 20; ++i) {
                 waitFor(finished);
-                webs.push_back({fmt::format("Added feed {}", i),
-                                fmt::format("http://127.0.0.1:{}/feed/{}", port, count + std::size_t(i)),
-                                std::nullopt});
+                webs.push_back(
+                    {fmt::format("Added feed {}", i),
+                     fmt::format("http://127.0.0.1:{}/feed/{}", port, count + std::size_t(i)),
+                     std::nullopt});
                 saveWebs(webs, list);
                 probe->painted = false;
                 QElapsedTimer timer;
@@ -185,9 +186,10 @@ int main(int argc, char** argv) {
                 updates.push_back(timer.nsecsElapsed() / 1e6);
             }
             std::sort(updates.begin(), updates.end());
-            std::printf("willUpdateWeb to the sidebar rebuilt and painted: median %.2f ms, "
-                        "slowest %.2f ms (20 updates)\n",
-                        updates[updates.size() / 2], updates.back());
+            std::printf(
+                "willUpdateWeb to the sidebar rebuilt and painted: median %.2f ms, "
+                "slowest %.2f ms (20 updates)\n",
+                updates[updates.size() / 2], updates.back());
         } else {
             waitFor(finished);
             QCoreApplication::processEvents();

@@ -194,12 +194,12 @@ void SidebarViewController::didSelect(IndexPath path) {
 
 std::vector<SidebarItem> SidebarViewController::makeSourcesSnapshot() const {
     std::vector<SidebarItem> sources;
-    sources.push_back({SidebarItemType::header, Localized::tr("Sources"), {}, {}, {}});
+    sources.push_back({SidebarItemType::header, Localized::tr("Sources"), {}, {}});
     const QIcon warning = systemSymbol("exclamationmark.triangle", Qt::red);
     for (Web& web : loadWebs(listStore_)) {
         QString title = QString::fromStdString(web.title);
         const QIcon image = web.error == true ? warning : QIcon();
-        sources.push_back({SidebarItemType::row, std::move(title), {}, image, std::move(web)});
+        sources.push_back({SidebarItemType::row, std::move(title), image, std::move(web)});
     }
     return sources;
 }
@@ -230,7 +230,7 @@ void SidebarViewController::refreshSources() {
 void SidebarViewController::applyInitialSnapshots() {
     model_->reset([this] {
         items_.clear();
-        items_.push_back({SidebarItemType::row, Localized::tr("All"), {}, {}, {}});
+        items_.push_back({SidebarItemType::row, Localized::tr("All"), {}, {}});
         for (SidebarItem& item : makeSourcesSnapshot()) items_.push_back(std::move(item));
     });
     collectionView_->scrollToTop();

@@ -35,8 +35,7 @@ enum class SidebarItemType { header = 0, row = 1 };
 struct SidebarItem {
     SidebarItemType type = SidebarItemType::row;
     QString title;
-    std::optional<QString> subtitle;
-    QIcon image;
+    QIcon image;  // the warning sign of a failing feed, else none
     std::optional<Web> web;
 };
 
