@@ -285,6 +285,14 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
         EXPECT_NE(delegate.window()->findChild<LinksTableViewController*>(), nullptr);
         EXPECT_TRUE(
             waitUntil([&] { return scene->masterViewController()->refreshesInFlight() == 0; }));
+        if (SidebarViewController* sidebar = scene->sidebarViewController()) {
+            // The refresh failed every feed (a refused port): the sidebar says so, and why.
+            EXPECT_EQ(shown(*sidebar)[3], "b!");
+            EXPECT_TRUE(sidebar->index({1, 2})
+                            .data(Qt::ToolTipRole)
+                            .toString()
+                            .contains(QString::fromStdString(feed("b").url)));
+        }
     }
     ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad);
 }
