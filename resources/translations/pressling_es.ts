@@ -290,5 +290,41 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
         <source>Added</source>
         <translation>Añadido</translation>
     </message>
+    <message>
+        <source>Delete</source>
+        <translation>Eliminar</translation>
+    </message>
+    <message>
+        <source>Links</source>
+        <translation>Enlaces</translation>
+    </message>
+    <message>
+        <source>The last download failed: %1</source>
+        <translation>La última descarga falló: %1</translation>
+    </message>
+    <message>
+        <source>The last download failed</source>
+        <translation>La última descarga falló</translation>
+    </message>
+    <message>
+        <source>Add source</source>
+        <translation>Añadir fuente</translation>
+    </message>
+    <message>
+        <source>Sources</source>
+        <translation>Fuentes</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Todo</translation>
+    </message>
+    <message>
+        <source>Show Sources</source>
+        <translation>Mostrar fuentes</translation>
+    </message>
+    <message>
+        <source>Hide Sources</source>
+        <translation>Ocultar fuentes</translation>
+    </message>
 </context>
 </TS>

@@ -2,11 +2,14 @@
 
 #include "app/AddRSSTableViewController.h"
 #include "app/InfoViewController.h"
+#include "app/LinksTableViewController.h"
 #include "app/MenuBar.h"
 #include "app/SceneDelegate.h"
 #include "app/ScreenPresenter.h"
+#include "app/StoredWebsWatcher.h"
 #include "app/SubscriptionCommands.h"
 #include "flows/OpenURL.h"
+#include "reading/MasterViewController.h"
 #include "ui/Localized.h"
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"
@@ -34,12 +37,17 @@ AppDelegate::AppDelegate(ArticleStore& store, KeyValueStore& listStore, QObject*
     ui::Storyboard::registerSegue("addLink", [this](QWidget* source) {
         AddRSSTableViewController::present(listStore_, source);
     });
+    ui::Storyboard::registerSegue("showLinks", [this](QWidget* source) {
+        LinksTableViewController::present(listStore_, store_, source);
+    });
+    watcher_ = new StoredWebsWatcher(listStore_, this);
 }
 
 AppDelegate::~AppDelegate() {
     for (const QPointer<QWidget>& window : otherWindows_) delete window.data();
     ui::Storyboard::registerSegue("showInfo", {});
     ui::Storyboard::registerSegue("addLink", {});
+    ui::Storyboard::registerSegue("showLinks", {});
 }
 
 QIcon AppDelegate::applicationIcon() {
@@ -108,6 +116,9 @@ SceneDelegate* AppDelegate::connectScene(QWidget* window) {
 
     auto* scene = new SceneDelegate(store_, listStore_, window);
     scene->sceneWillConnect();
+    // A refresh writes the feeds' error flags: the screens show them as soon as it is over.
+    connect(scene->masterViewController(), &reading::MasterViewController::refreshFinished,
+            watcher_, &StoredWebsWatcher::check);
     MenuBar* menuBar = MenuBar::install(window, scene->masterViewController(), newWindowAction);
     auto* subscribing = new SubscriptionCommands(listStore_, window);
     for (QAction* command :

@@ -19,13 +19,16 @@ class KeyValueStore;
 namespace pressling::app {
 
 class SceneDelegate;
+class StoredWebsWatcher;
 
 // The application: opens its window (one scene), registers the transitions that lead into this
-// layer ("showInfo"; "addLink", the catalog screen), and subscribes to the first feed address
-// it was started with, showing the outcome over the front screen. Every window carries the
-// menu bar (MenuBar), with the subscription commands (SubscriptionCommands) in its File menu
-// and the New Window command (Ctrl+N), which opens another window, a scene of its own over the
-// same stores; those close for good when closed. Main thread; the stores must outlive it.
+// layer ("showInfo"; "addLink", the catalog screen; "showLinks", the subscriptions screen),
+// follows the stored subscription list for changes made by other programs (StoredWebsWatcher), and
+// subscribes to the first feed address it was started with, showing the outcome over the front
+// screen. Every window carries the menu bar (MenuBar), with the subscription commands
+// (SubscriptionCommands) in its File menu and the New Window command (Ctrl+N), which opens another
+// window, a scene of its own over the same stores; those close for good when closed. Main thread;
+// the stores must outlive it.
 class AppDelegate final : public QObject {
     Q_OBJECT
 
@@ -66,6 +69,7 @@ private:
     KeyValueStore& listStore_;
     std::unique_ptr<QWidget> window_;
     SceneDelegate* scene_ = nullptr;
+    StoredWebsWatcher* watcher_ = nullptr;
     // The windows newWindow opened; each deletes itself when closed.
     std::vector<QPointer<QWidget>> otherWindows_;
 };

@@ -1,13 +1,16 @@
 #include "app/SceneDelegate.h"
 
 #include "app/MainViewController.h"
+#include "app/SidebarViewController.h"
 #include "flows/Cleanup.h"
 #include "platform/NotificationCenter.h"
 #include "reading/DetailViewController.h"
 #include "reading/MasterViewController.h"
+#include "ui/Localized.h"
 #include "ui/NavigationController.h"
 #include "ui/Platform.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QProgressBar>
 #include <QToolButton>
@@ -19,6 +22,12 @@ namespace {
 
 constexpr int kPrimaryColumnMinimumWidth = 400;
 constexpr int kPrimaryColumnMaximumWidth = 520;
+constexpr int kSupplementaryColumnMinimumWidth = 400;
+constexpr int kSupplementaryColumnMaximumWidth = 520;
+// The sidebar's range, and the width under which three columns no longer fit beside a page.
+constexpr int kSidebarMinimumWidth = 180;
+constexpr int kSidebarMaximumWidth = 320;
+constexpr int kThreeColumnCollapseWidth = 900;
 
 }  // namespace
 
@@ -27,25 +36,59 @@ SceneDelegate::SceneDelegate(ArticleStore& store, KeyValueStore& listStore, QWid
     Q_ASSERT(window != nullptr);
 }
 
-void SceneDelegate::sceneWillConnect() {
-    Q_ASSERT(split_ == nullptr);
+ui::NavigationController* SceneDelegate::makeColumns() {
     RefreshOptions refresh;
     refresh.listStore = &listStore_;
     refresh.articleStore = &store_;
-
-    split_ = new MainViewController(window_);
     master_ = new reading::MasterViewController(store_, refresh);
     detail_ = new reading::DetailViewController();
     auto* navigation = new ui::NavigationController(detail_);
     navigation->setObjectName("detailNavigationController");
     navigation->addRightBarWidget(detail_->activityIndicator());
     navigation->addRightBarWidget(detail_->shareButton());
-    navigation->setLeftBarButtonItem(split_->displayModeButtonItem());
+    return navigation;
+}
 
-    split_->setCollapseHandler(&SceneDelegate::collapseSecondaryOntoPrimary);
-    split_->setViewControllers(master_, navigation);
-    split_->setPrimaryColumnWidths(kPrimaryColumnMinimumWidth, kPrimaryColumnMaximumWidth);
-    split_->setAlwaysCollapsed(ui::isPhone());
+MainViewController* SceneDelegate::makeSplitViewController() {
+    auto* split = new MainViewController(window_);
+    ui::NavigationController* detail = makeColumns();
+    sidebar_ = new SidebarViewController(listStore_, store_);
+    auto* sources = new ui::NavigationController(sidebar_);
+    sources->setObjectName("sidebarNavigationController");
+    // What the way back from the list to the sources is called.
+    sources->setWindowTitle(ui::Localized::tr("Links"));
+    // The list's bar hides and shows the sources, and leads back to them when collapsed; the
+    // page's bar only leads back to the list, when the page alone is on screen.
+    master_->setLeftBarButtonItem(split->displayModeButtonItem());
+    auto* back = new QAction(ui::Localized::tr("Articles"), detail);
+    back->setIcon(QIcon::fromTheme("go-previous"));
+    const auto showBack = [split, back] { back->setVisible(split->isShowingSecondaryOnly()); };
+    connect(split->displayModeButtonItem(), &QAction::changed, back, showBack);
+    connect(back, &QAction::triggered, split->displayModeButtonItem(), &QAction::trigger);
+    showBack();
+    detail->setLeftBarButtonItem(back);
+    split->setTopColumnForCollapsingHandler(&SceneDelegate::topColumnForCollapsing);
+    split->setViewControllers(sources, master_, detail);
+    split->setPrimaryColumnWidths(kSidebarMinimumWidth, kSidebarMaximumWidth);
+    split->setSupplementaryColumnWidths(kSupplementaryColumnMinimumWidth,
+                                        kSupplementaryColumnMaximumWidth);
+    split->setCollapseWidth(kThreeColumnCollapseWidth);
+    return split;
+}
+
+void SceneDelegate::sceneWillConnect() {
+    Q_ASSERT(split_ == nullptr);
+    if (!ui::isPhone()) {
+        split_ = makeSplitViewController();
+    } else {
+        split_ = new MainViewController(window_);
+        ui::NavigationController* detail = makeColumns();
+        detail->setLeftBarButtonItem(split_->displayModeButtonItem());
+        split_->setCollapseHandler(&SceneDelegate::collapseSecondaryOntoPrimary);
+        split_->setViewControllers(master_, detail);
+        split_->setPrimaryColumnWidths(kPrimaryColumnMinimumWidth, kPrimaryColumnMaximumWidth);
+        split_->setAlwaysCollapsed(true);
+    }
 
     auto* layout = new QVBoxLayout(window_);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -64,6 +107,11 @@ bool SceneDelegate::collapseSecondaryOntoPrimary(QWidget* secondary, QWidget*) {
     if (navigation == nullptr) return false;
     auto* detail = qobject_cast<reading::DetailViewController*>(navigation->topViewController());
     return detail != nullptr && !detail->detailItem().has_value();
+}
+
+ui::SplitViewController::Column SceneDelegate::topColumnForCollapsing(
+    ui::SplitViewController::Column) {
+    return ui::SplitViewController::Column::supplementary;
 }
 
 bool SceneDelegate::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "feedparse/RSSParser.h"
 #include "flows/FeedValidators.h"
+#include "flows/LastRefreshErrors.h"
 #include "platform/DownloadLoop.h"
 #include "platform/GlobalQueue.h"
 #include "platform/KeyValueStore.h"
@@ -181,6 +182,7 @@ void report(Run& run, FeedResult result) {
 }
 
 void decide(Run& run, std::size_t index, bool error) {
+    if (!error) LastRefreshErrors::shared().forget(run.webs[index].url);
     std::lock_guard lock(run.mutex);
     run.outcomes[index] = error;
 }
@@ -191,6 +193,7 @@ void remember(Run& run, const std::string& url, FeedValidator validator) {
 }
 
 void fail(Run& run, std::size_t index, RefreshError error) {
+    LastRefreshErrors::shared().record(run.webs[index].url, error.message);
     {
         std::lock_guard lock(run.mutex);
         run.outcomes[index] = true;

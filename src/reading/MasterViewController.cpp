@@ -90,6 +90,7 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
       infoLabel_(new QLabel(infoView_)),
       detailInfoLabel_(new QLabel(infoView_)),
       refreshControl_(new QToolButton(this)),
+      leftBarButton_(new QToolButton(this)),
       searchField_(new QLineEdit(this)),
       filterButton_(new QToolButton(this)),
       toolbar_(new QToolBar(this)),
@@ -141,6 +142,11 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     filterButton_->setIcon(systemSymbol(kFilterSymbol));
     filterButton_->setToolTip(Localized::tr("Filter"));
     connect(filterButton_, &QToolButton::clicked, this, [this] { filter(filterButton_); });
+    leftBarButton_->setObjectName("leftBarButton");
+    leftBarButton_->setAutoRaise(true);
+    leftBarButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    leftBarButton_->hide();
+    barLayout->addWidget(leftBarButton_);
     barLayout->addWidget(title);
     barLayout->addSpacing(8);
     barLayout->addWidget(searchField_, 1);
@@ -156,8 +162,6 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
     connect(reloadAction_, &QAction::triggered, this, &MasterViewController::loadData);
     manageFeedsAction_->setObjectName("manageFeedsAction");
     manageFeedsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    // The subscriptions screen is not there yet: nothing to open.
-    manageFeedsAction_->setEnabled(false);
     connect(manageFeedsAction_, &QAction::triggered, this, &MasterViewController::showLinks);
     findAction_->setObjectName("findAction");
     findAction_->setShortcut(QKeySequence::Find);
@@ -298,6 +302,8 @@ MasterViewController::MasterViewController(ArticleStore& store, RefreshOptions r
         // The toolbar's menu takes the filter button's place.
         filterButton_->hide();
         buildFilterMenu();
+        manageFeedsAction_->setIcon(QIcon::fromTheme("view-list-details"));
+        toolbar_->addAction(manageFeedsAction_);
     }
 
     showArticleCount();
@@ -449,6 +455,13 @@ void MasterViewController::shareLink(const QModelIndex& index) {
     auto* sheet = new ui::ShareSheet(QUrl::fromEncoded(link.toUtf8()), this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->popup(tableView_->viewport()->mapToGlobal(row.bottomLeft()));
+}
+
+void MasterViewController::setLeftBarButtonItem(QAction* action) {
+    leftBarButton_->setDefaultAction(action);
+    const auto follow = [this, action] { leftBarButton_->setVisible(action->isVisible()); };
+    connect(action, &QAction::changed, leftBarButton_, follow);
+    follow();
 }
 
 void MasterViewController::showLinks() { ui::Storyboard::performSegue("showLinks", this); }

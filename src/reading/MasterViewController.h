@@ -88,8 +88,8 @@ public:
 
     // The list's commands, window-wide shortcuts included, for the menu bar:
     //   reloadAction        "Reload data", Ctrl+R and F5: loadData, also while a refresh runs
-    //   manageFeedsAction   "Manage feeds", Ctrl+L: showLinks; disabled until a screen is
-    //                       registered for the transition "showLinks" and the command enabled
+    //   manageFeedsAction   "Manage feeds", Ctrl+L: showLinks (on a phone also the toolbar's
+    //                       last item)
     //   findAction          "Search", Ctrl+F: focuses the search field
     //   addToReadingListAction, copyAction  "Add to Reading List" (Ctrl+D), "Copy" (Ctrl+C):
     //                       the row actions on the current article; their shortcuts work while
@@ -99,6 +99,9 @@ public:
     QAction* findAction() const { return findAction_; }
     QAction* addToReadingListAction() const { return addToReadingListAction_; }
     QAction* copyAction() const { return copyAction_; }
+    // Puts action as the first button of the bar above the list (the split view's way back to
+    // the sources); the action is not owned.
+    void setLeftBarButtonItem(QAction* action);
     // Refreshes started and not yet finished.
     int refreshesInFlight() const { return refreshesInFlight_; }
 
@@ -190,6 +193,7 @@ private:
     QLabel* infoLabel_;
     QLabel* detailInfoLabel_;
     QToolButton* refreshControl_;
+    QToolButton* leftBarButton_;
     QLineEdit* searchField_;
     QToolButton* filterButton_;
     QToolBar* toolbar_;

@@ -64,6 +64,23 @@ const QHash<QString, Drawing>& drawings() {
              p.drawLine(QPointF(22, 14), QPointF(32, 4));
              p.drawLine(QPointF(42, 14), QPointF(32, 4));
          }},
+        {"exclamationmark.triangle",
+         [](QPainter& p, const QColor& c) {
+             p.setPen(QPen(c, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+             p.drawPolygon(QPolygonF({QPointF(32, 5), QPointF(60, 57), QPointF(4, 57)}));
+             p.drawLine(QPointF(32, 24), QPointF(32, 40));
+             p.drawPoint(QPointF(32, 49));
+         }},
+        {"trash",
+         [](QPainter& p, const QColor& c) {
+             p.setPen(QPen(c, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+             p.drawLine(QPointF(8, 14), QPointF(56, 14));
+             p.drawLine(QPointF(24, 14), QPointF(26, 5)),
+                 p.drawLine(QPointF(26, 5), QPointF(38, 5));
+             p.drawLine(QPointF(38, 5), QPointF(40, 14));
+             p.drawPolyline(
+                 QPolygonF({QPointF(14, 14), QPointF(18, 60), QPointF(46, 60), QPointF(50, 14)}));
+         }},
     };
     return all;
 }
@@ -71,8 +88,13 @@ const QHash<QString, Drawing>& drawings() {
 }  // namespace
 
 QIcon systemSymbol(const QString& name) {
+    return systemSymbol(name, QGuiApplication::palette().color(QPalette::ButtonText));
+}
+
+QIcon systemSymbol(const QString& name, const QColor& color) {
     static QHash<QString, QIcon> icons;
-    if (const auto found = icons.constFind(name); found != icons.constEnd()) return *found;
+    const QString key = name + '/' + color.name(QColor::HexArgb);
+    if (const auto found = icons.constFind(key); found != icons.constEnd()) return *found;
     const auto drawing = drawings().constFind(name);
     if (drawing == drawings().constEnd()) return {};
     QPixmap pixmap(kSize, kSize);
@@ -80,9 +102,9 @@ QIcon systemSymbol(const QString& name) {
     {
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        (*drawing)(painter, QGuiApplication::palette().color(QPalette::ButtonText));
+        (*drawing)(painter, color);
     }
-    return *icons.insert(name, QIcon(pixmap));
+    return *icons.insert(key, QIcon(pixmap));
 }
 
 }  // namespace pressling::reading

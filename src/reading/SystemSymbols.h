@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QString>
 
@@ -11,9 +12,12 @@ namespace pressling::reading {
 //   "eyeglasses"                              add to the reading list
 //   "doc.on.doc.fill"                         copy
 //   "square.and.arrow.up"                     share
+//   "exclamationmark.triangle"                a feed whose last download failed
+//   "trash"                                   delete
 // drawn in the application palette's button text colour as it is at the first call of each
-// name. The same name always gives the same icon (equal cacheKey), so a control's state can be
-// read back from its icon. An unknown name gives a null icon. Main thread.
+// name, or in the colour given. The same name always gives the same icon (equal cacheKey), so a
+// control's state can be read back from its icon. An unknown name gives a null icon. Main thread.
 QIcon systemSymbol(const QString& name);
+QIcon systemSymbol(const QString& name, const QColor& color);
 
 }  // namespace pressling::reading

@@ -245,7 +245,7 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
                            "Search Ctrl+F", "Copy Ctrl+C", "Add to Reading List Ctrl+D",
                            "Reload data Ctrl+R", "Manage feeds Ctrl+L", "Reading List Ctrl+Shift+L",
                            "Welcome to Pressling F1"}));
-    EXPECT_FALSE(list->manageFeedsAction()->isEnabled());
+    EXPECT_TRUE(list->manageFeedsAction()->isEnabled());
 
     app::InfoViewController info;
     info.setShortcuts(bar->commands());
@@ -274,7 +274,9 @@ protected:
 
 TEST_F(PhoneFilterMenuTest, itListsCancelThenTheFeedsBackwardsAndIsRebuiltPlainKeepingTheFilter) {
     const auto item = [&] { return list->toolbar()->actions().first(); };
-    ASSERT_EQ(list->toolbar()->actions().size(), 4);
+    // The filter menu, the status between two spaces, the subscriptions screen's button.
+    ASSERT_EQ(list->toolbar()->actions().size(), 5);
+    EXPECT_EQ(list->toolbar()->actions().last(), list->manageFeedsAction());
     ASSERT_TRUE(item()->menu());
     EXPECT_EQ(texts(item()->menu()->actions()), (QStringList{"Cancel", "Gamma", "Beta", "Alpha"}));
     named(item()->menu(), "Beta")->trigger();
@@ -283,7 +285,7 @@ TEST_F(PhoneFilterMenuTest, itListsCancelThenTheFeedsBackwardsAndIsRebuiltPlainK
 
     NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
     ASSERT_TRUE(refreshed());
-    EXPECT_EQ(list->toolbar()->actions().size(), 4);
+    EXPECT_EQ(list->toolbar()->actions().size(), 5);
     EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle"));
     EXPECT_EQ(list->filter(), url("Beta"));
     EXPECT_EQ(shown(), QStringList{"SOLAR panels"});

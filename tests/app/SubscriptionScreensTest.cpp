@@ -1,0 +1,301 @@
+// The sidebar of sources, the subscriptions screen and the three-column window: what they show,
+// what choosing and deleting do, and how they follow changes made here and by other programs.
+
+#include "app/AddRSSTableViewController.h"
+#include "app/AppDelegate.h"
+#include "app/LinkTableViewCell.h"
+#include "app/LinksTableViewController.h"
+#include "app/MainViewController.h"
+#include "app/SceneDelegate.h"
+#include "app/SidebarViewController.h"
+#include "app/StoredWebsWatcher.h"
+#include "flows/AddFeed.h"
+#include "flows/LastRefreshErrors.h"
+#include "flows/RemoveFeed.h"
+#include "reading/MasterViewController.h"
+#include "support/QtTestSupport.h"
+#include "ui/Platform.h"
+#include "ui/Storyboard.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include "reading/DetailViewController.h"
+
+namespace pressling::app {
+namespace {
+
+using test::waitUntil;
+
+// Refused at once: a refresh started by a list in these tests ends without waiting.
+Web feed(const std::string& title, std::optional<bool> error = std::nullopt) {
+    return Web{title, "http://127.0.0.1:1/" + title, error};
+}
+
+class SubscriptionScreensTest : public ::testing::Test {
+protected:
+    SubscriptionScreensTest() { stores.subscribe({feed("b", false), feed("a", true), feed("c")}); }
+
+    // What another program does: its own connection to the same file, no notification here.
+    void elsewhere(const std::vector<Web>& webs) {
+        KeyValueStore other(stores.list().file());
+        saveWebs(webs, other);
+    }
+    std::vector<std::string> storedTitles() {
+        std::vector<std::string> titles;
+        for (const Web& web : loadWebs(stores.list())) titles.push_back(web.title);
+        return titles;
+    }
+    QStringList shown(const SidebarViewController& sidebar) {
+        QStringList titles;
+        for (const SidebarItem& item : sidebar.items())
+            titles << item.title + (item.image.isNull() ? "" : "!");
+        return titles;
+    }
+    QStringList shown(const LinksTableViewController& links) {
+        QStringList rows;
+        for (int row = 0; row < links.tableView()->count(); ++row) {
+            auto* cell = qobject_cast<LinkTableViewCell*>(
+                links.tableView()->itemWidget(links.tableView()->item(row)));
+            rows << cell->nameLabel()->text() + " " + cell->urlLabel()->text() +
+                        (cell->errorLabel()->isHidden() ? "" : " !");
+        }
+        return rows;
+    }
+    static void choose(QMenu* menu) {
+        ASSERT_NE(menu, nullptr);
+        menu->actions().first()->trigger();
+        delete menu;
+    }
+
+    test::ReaderStores stores;
+    std::vector<IndexPath> posted;  // every "SelectFeed", in order
+    NotificationCenter::Observer selectFeed = NotificationCenter::defaultCenter().addObserver(
+        std::string(reading::MasterViewController::kSelectFeedNotification), std::nullopt,
+        NotificationCenter::Delivery::postingThread,
+        [this](const Notification& note) { posted.push_back(*note.objectAs<IndexPath>()); });
+};
+
+TEST_F(SubscriptionScreensTest, theSidebarListsAllThenTheSourcesByTitleAndPostsWhatIsChosen) {
+    LastRefreshErrors::shared().record(feed("a").url, "HTTP 404 from " + feed("a").url);
+    SidebarViewController sidebar(stores.list(), stores.articles());
+    EXPECT_EQ(shown(sidebar), (QStringList{"All", "Sources", "a!", "b", "c"}));
+    EXPECT_EQ(posted, (std::vector<IndexPath>{{0, 0}}));
+    EXPECT_EQ(sidebar.selectedIndexPath(), (IndexPath{0, 0}));
+    EXPECT_EQ(sidebar.windowTitle(), "Links");
+    EXPECT_TRUE(sidebar.index({1, 1}).data(Qt::ToolTipRole).toString().contains("HTTP 404"));
+    EXPECT_FALSE(sidebar.index({1, 2}).data(Qt::ToolTipRole).isValid());
+
+    // The header cannot be chosen; neither it nor "All" has a menu or a swipe.
+    sidebar.show();
+    QListView* view = sidebar.collectionView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(sidebar.index({1, 0})).center());
+    EXPECT_EQ(sidebar.selectedIndexPath(), (IndexPath{0, 0}));
+    for (const IndexPath path : {IndexPath{0, 0}, IndexPath{1, 0}}) {
+        EXPECT_EQ(sidebar.contextMenu(path), nullptr);
+        EXPECT_EQ(sidebar.trailingSwipeActions(path), nullptr);
+    }
+    sidebar.selectItem({1, 2});
+    EXPECT_EQ(posted, (std::vector<IndexPath>{{0, 0}, {1, 2}}));
+    EXPECT_EQ(sidebar.selectedIndexPath(), (IndexPath{1, 2}));
+
+    // A feed added anywhere appears in title order; the choice stays on its feed.
+    saveWebs({feed("b"), feed("a", true), feed("c"), feed("Z")}, stores.list());
+    NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
+    EXPECT_EQ(shown(sidebar), (QStringList{"All", "Sources", "Z", "a!", "b", "c"}));
+    EXPECT_EQ(sidebar.selectedIndexPath(), (IndexPath{1, 3}));
+    EXPECT_EQ(posted.size(), 2u);
+}
+
+// Each way of deleting b (row 2) while c or b is chosen.
+struct DeleteRow {
+    const char* name;
+    IndexPath chosen;
+    std::function<void(SidebarViewController&)> remove;
+    IndexPath chosenAfter;
+    IndexPath lastPosted;
+};
+
+TEST_F(SubscriptionScreensTest, deletingASourceRemovesItsPositionAndChoosesAsEachWayShould) {
+    const DeleteRow rows[] = {
+        {"swipe: position 1, then All again",
+         {1, 3},
+         [](SidebarViewController& s) {
+             choose(s.trailingSwipeActions({1, 2}));
+         },
+         {0, 0},
+         {0, 0}},
+        {"context menu: the choice stays",
+         {1, 3},
+         [](SidebarViewController& s) {
+             choose(s.contextMenu({1, 2}));
+         },
+         {1, 2},
+         {1, 3}},
+        {"Delete key on the chosen source: gone, so All",
+         {1, 2},
+         [](SidebarViewController& s) { QTest::keyClick(s.collectionView(), Qt::Key_Delete); },
+         {0, 0},
+         {0, 0}},
+    };
+    for (const DeleteRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        stores.subscribe({feed("b"), feed("a", true), feed("c")});
+        SidebarViewController sidebar(stores.list(), stores.articles());
+        sidebar.selectItem(row.chosen);
+        row.remove(sidebar);
+        EXPECT_EQ(storedTitles(), (std::vector<std::string>{"a", "c"}));
+        EXPECT_EQ(shown(sidebar), (QStringList{"All", "Sources", "a!", "c"}));
+        EXPECT_EQ(sidebar.selectedIndexPath(), row.chosenAfter);
+        EXPECT_EQ(posted.back(), row.lastPosted);
+    }
+}
+
+// The row's index names another feed once another program changed the list: the screens must
+// remove the feed the row shows, and nothing when it is gone.
+TEST_F(SubscriptionScreensTest, aDeleteRemovesTheFeedTheRowShowsNeverANeighbour) {
+    struct Case {
+        const char* name;
+        std::vector<Web> elsewhere;
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {"b moved to position 2", {feed("b"), feed("a"), feed("c"), feed("aa")}, {"a", "aa", "c"}},
+        {"b already gone", {feed("a"), feed("c")}, {"a", "c"}},
+    };
+    for (const bool inSidebar : {true, false}) {
+        for (const Case& change : cases) {
+            SCOPED_TRACE(std::string(inSidebar ? "sidebar, " : "subscriptions screen, ") +
+                         change.name);
+            stores.subscribe({feed("b"), feed("a"), feed("c")});
+            SidebarViewController sidebar(stores.list(), stores.articles());
+            LinksTableViewController links(stores.list(), stores.articles());
+            elsewhere(change.elsewhere);
+            choose(inSidebar ? sidebar.contextMenu({1, 2}) : links.deleteMenu(1));  // b's row
+            EXPECT_EQ(storedTitles(), change.left);
+            EXPECT_EQ(inSidebar ? shown(sidebar).size() - 2 : shown(links).size(),
+                      qsizetype(change.left.size()));
+        }
+    }
+}
+
+TEST_F(SubscriptionScreensTest, theSubscriptionsScreenListsDeletesAddsAndCloses) {
+    QStringList segues;
+    ui::Storyboard::registerSegue("addLink", [&](QWidget*) { segues << "addLink"; });
+    LinksTableViewController links(stores.list(), stores.articles());
+    links.show();
+    const std::string a = feed("a").url, b = feed("b").url, c = feed("c").url;
+    EXPECT_EQ(shown(links),
+              (QStringList{QString::fromStdString("a " + a + " !"),
+                           QString::fromStdString("b " + b), QString::fromStdString("c " + c)}));
+    choose(links.deleteMenu(1));
+    EXPECT_EQ(shown(links).size(), 2);
+    EXPECT_EQ(links.deleteMenu(2), nullptr);
+    links.add();
+    EXPECT_EQ(segues, QStringList{"addLink"});
+    links.findChild<QPushButton*>("doneButton")->click();
+    EXPECT_FALSE(links.isVisible());
+    ui::Storyboard::registerSegue("addLink", {});
+}
+
+TEST_F(SubscriptionScreensTest, addSourcePresentsTheCatalogWhoseDoneClosesIt) {
+    QWidget window;
+    auto* sidebar = new SidebarViewController(stores.list(), stores.articles(), &window);
+    window.show();
+    sidebar->addSourceButton()->click();
+    auto* catalog = window.findChild<AddRSSTableViewController*>();
+    ASSERT_NE(catalog, nullptr);
+    EXPECT_TRUE(catalog->isVisible());
+    catalog->findChild<QPushButton*>("doneButton")->click();
+    EXPECT_FALSE(catalog->isVisible());
+}
+
+TEST_F(SubscriptionScreensTest, changesByAnotherProgramShowUpWithoutARefreshForFlags) {
+    std::vector<std::string> names;
+    std::vector<NotificationCenter::Observer> heard;
+    for (std::string_view name : {kWillUpdateWebNotification, kWillRemoveWebNotification,
+                                  kStoredWebsDidChangeNotification}) {
+        heard.push_back(NotificationCenter::defaultCenter().addObserver(
+            std::string(name), std::nullopt, NotificationCenter::Delivery::postingThread,
+            [&](const Notification& note) { names.push_back(note.name); }));
+    }
+    StoredWebsWatcher watcher(stores.list());
+    SidebarViewController sidebar(stores.list(), stores.articles());
+    LinksTableViewController links(stores.list(), stores.articles());
+    watcher.check();
+    EXPECT_TRUE(names.empty()) << "nothing changed";
+    elsewhere({feed("b"), feed("a", true), feed("c"), feed("d")});
+    watcher.check();
+    EXPECT_EQ(shown(sidebar).last(), "d");
+    EXPECT_EQ(shown(links).size(), 4);
+    elsewhere({feed("b", true), feed("a", true), feed("c"), feed("d")});  // a refresh's flags
+    watcher.check();
+    EXPECT_EQ(shown(sidebar)[3], "b!");
+    elsewhere({feed("a", true)});
+    watcher.check();
+    EXPECT_EQ(shown(links).size(), 1);
+    // This process's own announced change is no news.
+    saveWebs({feed("a", true), feed("e")}, stores.list());
+    NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
+    watcher.check();
+    EXPECT_EQ(names, (std::vector<std::string>{"willUpdateWeb", "storedWebsDidChange",
+                                               "willRemoveWeb", "willUpdateWeb"}));
+}
+
+// The window on each idiom, through the application as it starts.
+TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListThePhoneTwo) {
+    for (const auto idiom : {ui::UserInterfaceIdiom::pad, ui::UserInterfaceIdiom::phone}) {
+        ui::setUserInterfaceIdiom(idiom);
+        AppDelegate delegate(stores.articles(), stores.list());
+        delegate.didFinishLaunching({});
+        SceneDelegate* scene = delegate.sceneDelegate();
+        MainViewController* split = scene->splitViewController();
+        if (idiom == ui::UserInterfaceIdiom::phone) {
+            EXPECT_EQ(scene->sidebarViewController(), nullptr);
+            EXPECT_EQ(split->supplementaryViewController(), nullptr);
+            EXPECT_EQ(split->primaryViewController(), scene->masterViewController());
+        } else {
+            ASSERT_NE(scene->sidebarViewController(), nullptr);
+            EXPECT_TRUE(
+                split->primaryViewController()->isAncestorOf(scene->sidebarViewController()));
+            EXPECT_EQ(split->supplementaryViewController(), scene->masterViewController());
+            EXPECT_TRUE(
+                split->secondaryViewController()->isAncestorOf(scene->detailViewController()));
+            EXPECT_TRUE(scene->sidebarViewController()->isVisible());
+            EXPECT_GE(scene->masterViewController()->width(), 400);
+            EXPECT_LE(scene->masterViewController()->width(), 520);
+            delegate.window()->resize(600, 700);
+            EXPECT_EQ(split->topColumn(), ui::SplitViewController::Column::supplementary);
+            EXPECT_TRUE(scene->masterViewController()->isVisible());
+            // Back to the sources; choosing one brings the list again.
+            split->displayModeButtonItem()->trigger();
+            EXPECT_TRUE(scene->sidebarViewController()->isVisible());
+            scene->sidebarViewController()->selectItem({1, 1});
+            EXPECT_TRUE(scene->masterViewController()->isVisible());
+        }
+        // Manage feeds opens the subscriptions screen.
+        QAction* manage = scene->masterViewController()->manageFeedsAction();
+        EXPECT_TRUE(manage->isEnabled());
+        manage->trigger();
+        EXPECT_NE(delegate.window()->findChild<LinksTableViewController*>(), nullptr);
+        EXPECT_TRUE(
+            waitUntil([&] { return scene->masterViewController()->refreshesInFlight() == 0; }));
+        if (SidebarViewController* sidebar = scene->sidebarViewController()) {
+            // The refresh failed every feed (a refused port): the sidebar says so, and why.
+            EXPECT_EQ(shown(*sidebar)[3], "b!");
+            EXPECT_TRUE(sidebar->index({1, 2})
+                            .data(Qt::ToolTipRole)
+                            .toString()
+                            .contains(QString::fromStdString(feed("b").url)));
+        }
+    }
+    ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad);
+}
+
+}  // namespace
+}  // namespace pressling::app
