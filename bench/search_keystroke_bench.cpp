@@ -62,6 +62,8 @@ std::unique_ptr<ArticleStore> seed(const std::filesystem::path& folder, std::siz
         (*store)->insert(post);
     }
     if (!(*store)->save()) std::abort();
+    // As a store that has been open a while: its search index holds every article.
+    if (!(*store)->finishIndexing()) std::abort();
     return std::move(*store);
 }
 
