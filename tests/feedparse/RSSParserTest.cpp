@@ -1,5 +1,4 @@
-// Feed documents into articles: each fixture in data/ reads as its .lines file says (its
-// leading comment says what it pins); a broken document is refused whole.
+// Feed documents into articles: each data/ fixture reads as its .lines say; broken ones fail whole.
 
 #include "feedparse/RSSParser.h"
 #include "support/Fixtures.h"
@@ -15,8 +14,7 @@ using Lines = std::vector<std::string>;
 
 constexpr const char* kFeedUrl = "https://example.org/feed.xml";
 
-// The feed's title and description, with checking the validity and outcome, then one
-// "title|web|description|link|date" per article; without checking, an error's message alone.
+// "title|desc" (checking: then validity and outcome), then "title|web|desc|link|date" per article.
 Lines linesOf(std::string document, bool checking = false) {
     RSSParser parser(std::move(document), kFeedUrl);
     parser.checking = checking;

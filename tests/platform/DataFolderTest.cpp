@@ -1,5 +1,4 @@
-// Where the data folder is: override, then PRESSLING_DATA_DIR, then XDG_DATA_HOME, then HOME;
-// created on first use; a folder that cannot be made is named in the error.
+// The data folder: override, PRESSLING_DATA_DIR, XDG_DATA_HOME, then HOME; made on first use.
 
 #include "platform/DataFolder.h"
 
@@ -15,14 +14,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// HOME points into the test's own folder; the variables and the override are put back when
-// the test ends.
+// HOME points into the test's own folder; the variables and the override are put back after.
 class DataFolderTest : public testing::Test {
 protected:
     DataFolderTest() { environment.set("HOME", (root.path() / "home").string()); }
     ~DataFolderTest() override { setDataFolderOverride({}); }
-    // nullptr unsets; "" and values starting with '.' are set as given; others name a folder
-    // under root.
+    // nullptr unsets; "" and values starting with '.' are set as given; others are under root.
     void set(const char* name, const char* value) {
         if (!value) return environment.set(name, std::nullopt);
         environment.set(name, *value && *value != '.' ? (root.path() / value).string() : value);

@@ -1,5 +1,4 @@
-// Where and in what order work runs: the main queue (a RunLoop), the global queue and groups.
-// Waits are bounded by kPatience, which only a broken build reaches.
+// Where and in what order work runs: the main queue, the global queue and groups.
 
 #include "platform/DispatchGroup.h"
 #include "platform/GlobalQueue.h"
@@ -17,7 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 using Order = std::vector<std::string>;
 
-constexpr auto kPatience = 10s;
+constexpr auto kPatience = 10s;  // reached only by a broken build
 
 // Counts events from any thread; a thread may wait, within a patience, for a number of them.
 class Tally {
@@ -128,8 +127,7 @@ TEST_F(Dispatch, StopEndsRunAfterTheCurrentItemFromAnyThreadAtAnyTime) {
 }
 
 TEST(GlobalQueue, RunsItemsConcurrentlyAndSurvivesThrowingOnes) {
-    // More throwing items than the pool has threads: a throw that ended its thread would run
-    // the pool dry. Then each of two items waits for the other, in vain on a single thread.
+    // More throwers than threads would run a pool dry; then two items that wait for each other.
     const int throwing = 1 + int(std::max(4u, 2 * std::thread::hardware_concurrency()));
     for (int i = 0; i < throwing; ++i) globalAsync([] { throw std::runtime_error("broken"); });
     auto arrived = std::make_shared<Tally>(), met = std::make_shared<Tally>();

@@ -1,6 +1,5 @@
-// The per-user key-value store: exact bytes, atomic read-modify-write across threads and
-// processes (the share helper adding a feed while the application saves), a corrupt file
-// reported and never replaced.
+// The key-value store: exact bytes, atomic updates across threads and processes, corrupt files
+// kept.
 
 #include "platform/KeyValueStore.h"
 
@@ -20,8 +19,7 @@ namespace {
 using Kind = KeyValueStoreError::Kind;
 using Value = std::optional<std::string>;
 
-// Appends the line "<tag><i>" for i in [0, 200) to "list", one update each; the yield widens
-// the window between read and write, where a non-atomic update loses lines.
+// Appends "<tag><i>" for i in [0, 200) to "list", one update each, yielding between read and write.
 bool appendEntries(KeyValueStore& store, char tag) {
     for (int i = 0; i < 200; ++i) {
         auto done = store.update("list", [&](const Value& current) {

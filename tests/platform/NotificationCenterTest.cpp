@@ -1,5 +1,4 @@
-// Who hears a notification, on which thread, and when: before post returns on the main thread,
-// through the main queue from a worker, never after the observer's token is gone.
+// Who hears a notification, on which thread, and when; never after the observer's token is gone.
 
 #include "platform/NotificationCenter.h"
 

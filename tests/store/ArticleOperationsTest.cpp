@@ -1,12 +1,9 @@
-// Saving a feed's entries (duplicates, the cap of 20 per feed group, bounded texts, failures),
-// the day key and deleting a feed, as the refresh, the remove flow and the shell use them.
+// Saving a feed's entries (duplicates, the cap of 20, bounded texts, failures), day keys, deletion.
 
 #include "store/ArticleOperations.h"
 
 #include "feedparse/TextLimits.h"
 #include "support/StoreTestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <set>
 
@@ -69,8 +66,7 @@ TEST(ArticleDuplicates, areSkipped) {
     }
 }
 
-// A feed's texts land cut to their caps (a character never split), a link too long to cut is
-// left out, and the same oversized entry saved again is still found as a duplicate.
+// Texts cut to their caps (never inside a character), an overlong link dropped, still a duplicate.
 TEST_F(ArticleOperations, storesOversizedTextsWithinTheirCaps) {
     // "é" (2 bytes) straddles the title's cap.
     const std::string title = std::string(kMaxTitleBytes - 1, 't') + "\xC3\xA9" + "tail";
@@ -103,8 +99,7 @@ TEST_F(ArticleOperations, aFailedSaveKeepsTheEntriesAndTheCutForTheNextSave) {
     EXPECT_EQ(stored.back().title, "Old 3");
 }
 
-// The day in the zone of the moment of the call (TZ changed between calls is followed), with
-// the year unpadded.
+// The day in the zone current at the call, the year unpadded.
 TEST(MakeSectionDate, isTheDayInTheCurrentZone) {
     using namespace std::chrono;
     const auto at = [](year_month_day date) {

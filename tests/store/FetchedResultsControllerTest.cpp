@@ -1,5 +1,4 @@
-// The article list: section order, batches read when asked for, keyset paging that neither skips
-// nor repeats, the predicate, and change events that turn the old results into the new.
+// The article list: section order, batches read on demand, keyset paging, predicates, changes.
 
 #include "store/FetchedResultsController.h"
 
@@ -50,8 +49,7 @@ Titles flatten(const Mirror& mirror) {
     return rows;
 }
 
-// Applies each change the moment it arrives, as a table view applying them one by one would,
-// and checks on the way that every old path points at the object it names.
+// Applies each change as it arrives, as a table view would, checking old paths name their rows.
 struct MirrorDelegate : FetchedResultsControllerDelegate {
     explicit MirrorDelegate(Mirror initial) : mirror(std::move(initial)) {}
 
@@ -152,11 +150,12 @@ TEST(FetchedResults, batchesOfTwentyAreReadOnlyWhenARowOfThemIsAskedFor) {
 
 TEST(FetchedResults, keysetPagingReturnsEveryRowOnceInOrderAcrossEqualDates) {
     TemporaryStore store;
-    std::vector<BlogPost> posts;
-    for (int i = 0; i < 45; ++i) posts.push_back(post("Same " + std::to_string(i), day(7)));
-    for (int i = 0; i < 5; ++i) posts.push_back(post("Later " + std::to_string(i), day(7, 13h)));
-    for (int i = 0; i < 7; ++i) posts.push_back(post("Earlier " + std::to_string(i), day(7, 1h)));
-    insertAndSave(*store, posts);
+    using Run = std::tuple<std::string, int, Date>;
+    for (auto [name, count, at] : {Run{"Same ", 45, day(7)}, Run{"Later ", 5, day(7, 13h)},
+                                   Run{"Earlier ", 7, day(7, 1h)}}) {
+        for (int i = 0; i < count; ++i) store->insert(post(name + std::to_string(i), at));
+    }
+    ASSERT_TRUE(store->save());
     const auto reference = titles(fetchAll(*store));
     ASSERT_EQ(reference.size(), 57u);
 
@@ -167,9 +166,8 @@ TEST(FetchedResults, keysetPagingReturnsEveryRowOnceInOrderAcrossEqualDates) {
     FetchedResultsController jumping(*store);
     ASSERT_TRUE(jumping.performFetch());
     for (std::size_t row : {56u, 40u, 0u, 20u, 39u}) jumping.objectAt({0, row});
-    for (std::size_t row = 0; row < 57; ++row) {
+    for (std::size_t row = 0; row < 57; ++row)
         EXPECT_EQ(jumping.objectAt({0, row})->title, reference[row]) << "row " << row;
-    }
     EXPECT_EQ(jumping.loadedBatchCount(), 3u);
 }
 
@@ -204,8 +202,7 @@ TEST(FetchedResults, readsOnlyWhatItsPredicateMatchesOnceFetchedAgain) {
               titles(fetchAll(*store, ArticlePredicate::feed(kFeedB))));
 }
 
-// Three lists over one store, each with its own predicate, follow a series of saves; after each,
-// every list's mirror must equal what a fresh controller reads.
+// Three lists with their own predicates follow saves; each mirror must match a fresh fetch.
 class FetchedResultsChanges : public testing::Test {
 protected:
     struct List {
@@ -217,10 +214,9 @@ protected:
     FetchedResultsChanges() {
         std::vector<BlogPost> posts;
         for (int d : {3, 5, 7}) {
-            for (int i = 0; i < 4; ++i) {
+            for (int i = 0; i < 4; ++i)
                 posts.push_back(post(fmt::format("Day {} #{}", d, i),
                                      day(d, 1h * (i % 2 ? 10 : 12)), i % 2 ? kFeedB : kFeedA));
-            }
         }
         insertAndSave(*store, posts);
         ArticlePredicate feedSearch = ArticlePredicate::searching("#1");
@@ -248,9 +244,8 @@ protected:
         }
     }
     void deleteStored(const std::string& title) {
-        for (const auto& post : fetchAll(*store)) {
+        for (const auto& post : fetchAll(*store))
             if (post.title == title) store->deleteObject(post);
-        }
     }
 
     TemporaryStore store;

@@ -1,5 +1,4 @@
-// The stored subscription list: exact bytes (the share helper and older builds read them),
-// reading rules, title order, the backup of an unreadable list, appends from two processes.
+// The stored subscription list: exact bytes, reading rules, order, backups, concurrent appends.
 
 #include "subscriptions/StoredWebs.h"
 

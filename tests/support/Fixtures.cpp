@@ -41,9 +41,8 @@ std::vector<std::pair<std::string, std::string>> readTable(std::string_view laye
 TemporaryDirectory::TemporaryDirectory() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "pressling-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary folder under " + pattern);
-    }
     path_ = pattern;
 }
 

@@ -12,13 +12,11 @@ namespace pressling::test {
 // The bytes of tests/<layer>/data/<name>; fails the current test if the file is missing.
 std::string readFixture(std::string_view layer, std::string_view name);
 std::filesystem::path fixturePath(std::string_view layer, std::string_view name);
-// The rows of a table fixture: each line not starting with '#' as what comes before its first tab
-// (the expected answer) and what follows it (the input).
+// A table fixture's rows: each line not starting with '#' as {before, after} its first tab.
 std::vector<std::pair<std::string, std::string>> readTable(std::string_view layer,
                                                            std::string_view name);
 
-// A fresh folder under the system's temporary folder, removed with everything in it when the
-// object goes away. Never the user's data.
+// A fresh folder under the system's temporary folder, removed with its contents at the end.
 class TemporaryDirectory {
 public:
     TemporaryDirectory();
@@ -34,9 +32,7 @@ private:
     std::filesystem::path path_;
 };
 
-// Environment variables set (or, given nullopt, unset) for as long as the object lives; the
-// destructor puts back what each was before. Like setenv itself, only while no other thread
-// reads the environment.
+// Environment variables set (nullopt: unset) while the object lives, then put back; one thread.
 class ScopedEnvironment {
 public:
     ScopedEnvironment() = default;

@@ -1,7 +1,6 @@
 #pragma once
 
-// For the store's and the flows' suites: throwaway stores and lists, articles and feed
-// documents with chosen dates, faults injected through the store's file.
+// Throwaway stores and lists, dated articles and feed documents, faults injected via the file.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -84,10 +83,9 @@ void expectStoreError(const std::expected<T, StoreError>& result, StoreError::Ki
                       std::initializer_list<std::string_view> fragments = {}) {
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().kind, kind);
-    for (std::string_view fragment : fragments) {
+    for (std::string_view fragment : fragments)
         EXPECT_NE(result.error().message.find(fragment), std::string::npos)
             << result.error().message;
-    }
 }
 
 inline void insertAndSave(ArticleStore& store, const std::vector<BlogPost>& posts) {
@@ -122,8 +120,7 @@ private:
     std::unique_ptr<ArticleStore> store_;
 };
 
-// Runs sql on its own connection to file, as another process would: how faults (a trigger that
-// fails writes, a table taken away) reach the store without touching its insides.
+// Runs sql on its own connection to file, as another process would: how faults reach the store.
 inline void alterStoreFile(const std::filesystem::path& file, std::string_view sql) {
     auto db = sqlite::Database::open(file);
     ASSERT_TRUE(db.has_value()) << db.error().message;

@@ -57,14 +57,12 @@ TemporaryPostgresSchema::TemporaryPostgresSchema(const std::string& serverUrl)
     const std::string name =
         "pressling_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
     auto connection = connect(serverUrl_, "prepare the test schema");
-    // Test processes start together under ctest -j: the lock keeps them from racing to
-    // install the extension.
+    // Test processes start together under ctest -j: the lock keeps them from racing.
     if (!connection ||
         !run(connection.get(), {"BEGIN", "SELECT pg_advisory_xact_lock(7151)",
                                 "CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA public", "COMMIT",
-                                "CREATE SCHEMA " + name})) {
+                                "CREATE SCHEMA " + name}))
         return;
-    }
     name_ = name;
     url_ = serverUrl_ + (serverUrl_.find('?') == std::string::npos ? "?" : "&") +
            "options=-c%20search_path%3D" + name_ + "%2Cpublic";

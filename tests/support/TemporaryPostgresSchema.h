@@ -5,21 +5,16 @@
 
 namespace pressling::test {
 
-// The PostgreSQL server the tests may use: the connection URL in $PRESSLING_TEST_POSTGRES, as
-// printed by scripts/start-test-postgres.sh. None when the variable is unset or empty.
+// $PRESSLING_TEST_POSTGRES (from scripts/start-test-postgres.sh); none when unset or empty.
 std::optional<std::string> testPostgresUrl();
 
-// Whether a missing test server is a failure rather than a reason to skip: on CI (CI=true),
-// where .ci/run starts one, a PostgreSQL test that quietly skipped would hide a broken setup.
+// Whether a missing test server fails rather than skips: on CI (CI=true), where one is started.
 bool isTestPostgresRequired();
 
-// A fresh, empty schema on the test server, dropped with everything in it when the object goes
-// away, so each test starts from nothing and tests running in parallel never meet. Makes sure
-// pg_trgm is installed in "public" first. One thread; not copyable or movable.
+// A fresh schema on the test server (pg_trgm in "public"), dropped with its contents at the end.
 class TemporaryPostgresSchema {
 public:
-    // serverUrl must be a "postgresql://" URL. Failures (no server, no rights) fail the current
-    // test; check ok() before use.
+    // serverUrl is a "postgresql://" URL; failures fail the current test, so check ok().
     explicit TemporaryPostgresSchema(const std::string& serverUrl);
     ~TemporaryPostgresSchema();
     TemporaryPostgresSchema(const TemporaryPostgresSchema&) = delete;
@@ -30,8 +25,7 @@ public:
     // serverUrl with this schema first on the search_path ("public" after it, for pg_trgm).
     const std::string& url() const { return url_; }
 
-    // Runs sql on a connection of its own, as another client would; a failure fails the
-    // current test.
+    // Runs sql on a connection of its own, as another client would; failing fails the test.
     void execute(const std::string& sql) const;
 
 private:
