@@ -23,8 +23,8 @@ void answerAtOnce(std::string, CKFeed::SearchCompletion done) {
 }
 
 TEST(InProcess, aCatalogThatAnswersAtOnceFindsTheMainQueueReady) {
-    // In a fresh process of its own, where nothing else has touched the main queue yet.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // First in a fresh process, where nothing else has touched the main queue yet.
     EXPECT_EXIT(std::exit(runCatalogCommand("x", answerAtOnce)), testing::ExitedWithCode(0), "");
     testing::internal::CaptureStdout();
     EXPECT_EQ(runCatalogCommand("x", answerAtOnce), 0);
@@ -50,8 +50,7 @@ TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
 }
 
 TEST(InProcess, printableShowsControlCharactersAsEscapes) {
-    // Kept, the C0 controls and DEL, NUL, a backslash (so none can fake an escape), a C1 control
-    // (U+009B, CSI) and bytes that are not UTF-8.
+    // Kept; C0, DEL, NUL, a backslash (no faked escape), C1 (U+009B, CSI), bytes not UTF-8.
     const std::pair<std::string_view, std::string_view> rows[] = {
         {"plain \xC3\xA9t\xC3\xA9 \xE2\x82\xAC", "plain \xC3\xA9t\xC3\xA9 \xE2\x82\xAC"},
         {"a\nb\rc\td\x1b[31m\x7f", "a\\nb\\rc\\td\\x1b[31m\\x7f"},

@@ -1,5 +1,4 @@
-// The article list's dates: day headers in several languages, relative words included, names
-// that are not days, and a row's time alone or with its date.
+// The article list's dates: day headers in several languages, names not days, a row's time.
 
 #include "reading/ListDateFormatter.h"
 #include "support/QtTestSupport.h"
@@ -29,10 +28,9 @@ TEST(ListDateFormatterTest, sectionTitles) {
         {"today, upper-cased", "es_ES", today, "Hoy"},
         {"yesterday", "en_US", makeSectionDate(now - std::chrono::hours(24)), "Yesterday"},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : rows)
         EXPECT_EQ(ListDateFormatter(QLocale(row.locale)).sectionTitle(row.name), row.title)
             << row.why;
-    }
 }
 
 TEST(ListDateFormatterTest, aRowInADayShowsItsTimeAndOneWithoutADayItsDateToo) {

@@ -1,10 +1,13 @@
-// The feed commands end to end: pressling-cli against feeds on a loopback server.
+// pressling-cli end to end: feeds on a loopback server, `list`, `parse`, every command's arguments.
 
 #include "CliRunner.h"
-#include "platform/Sqlite.h"
 #include "support/LoopbackServer.h"
+#include "support/StoreTestSupport.h"
 
 #include <fmt/format.h>
+
+#include <ranges>
+#include <tuple>
 
 namespace pressling {
 namespace {
@@ -13,23 +16,18 @@ using test::contains;
 using test::slurp;
 
 test::Reply rssFeed(std::string_view title, int items) {
-    std::string xml = fmt::format(
-        "<rss version=\"2.0\"><channel><title>{0}</title><description>About {0}</description>",
-        title);
-    for (int i = 0; i < items; ++i) {
+    std::string xml = fmt::format("<rss version=\"2.0\"><channel><title>{}</title>", title);
+    for (int i = 0; i < items; ++i)
         xml += fmt::format(
-            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link>"
-            "<description>Body</description><pubDate>Tue, {2} Jun 2003 04:00:00 "
-            "+0000</pubDate></item>",
+            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link><description>"
+            "Body</description><pubDate>Tue, {2} Jun 2003 04:00:00 +0000</pubDate></item>",
             title, i, 10 + i);
-    }
     return {.body = xml + "</channel></rss>", .contentType = "application/rss+xml"};
 }
 
 class FeedCommands : public test::CliTest {
 protected:
     test::LoopbackServer server;
-
     void SetUp() override {
         server.serve("/alpha", rssFeed("Alpha", 3));
         server.serve("/beta", rssFeed("Beta", 2));
@@ -127,28 +125,125 @@ TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
     EXPECT_EQ(slurp(file), "my feeds");
 
     storeList("[]");
-    auto store = sqlite::Database::open(data.path() / "kvstore.sqlite");
-    ASSERT_TRUE(
-        store->execute("CREATE TRIGGER refuse BEFORE UPDATE ON kv BEGIN "
-                       "SELECT RAISE(ABORT, 'refused'); END"));
+    test::alterStoreFile(data.path() / "kvstore.sqlite",
+                         "CREATE TRIGGER refuse BEFORE UPDATE ON kv BEGIN "
+                         "SELECT RAISE(ABORT, 'refused'); END");
     const auto run = cli(
         {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
     EXPECT_TRUE(test::exitsWith(run, 1, "failed: A (")) << run.out;
     EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
 }
 
-// A disk that refuses the articles: the refresh must fail, not report articles loaded.
 TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
     add("/alpha");
     ASSERT_EQ(cli({"articles"}).status, 0);  // creates the article store
-    {
-        auto db = sqlite::Database::open(data.path() / "CDModel.sqlite");
-        ASSERT_TRUE(db && db->execute("CREATE TRIGGER full BEFORE INSERT ON BlogPost "
-                                      "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
-    }
+    test::alterStoreFile(data.path() / "CDModel.sqlite", test::kFailInserts);
     const auto run = cli({"refresh"});
     EXPECT_TRUE(test::exitsWith(run, 1, "could not be saved"));
     EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
+}
+
+using Subscriptions = test::CliTest;
+
+TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharacters) {
+    storeList(R"([{"title":"beta","url":"https:\/\/b.example\/feed","error":false},)"
+              R"({"title":"Alpha","url":"https:\/\/a.example\/feed","error":true},)"
+              R"({"title":"alpha\n2\tforged\u001b[2J\\n","url":"https:\/\/c.example\/\tx"}])");
+    EXPECT_EQ(cli({"list"}).out,
+              "1\tAlpha\thttps://a.example/feed\terror\n"
+              "2\talpha\\n2\\tforged\\x1b[2J\\\\n\thttps://c.example/\\tx\n"
+              "3\tbeta\thttps://b.example/feed\n");
+    EXPECT_EQ(
+        cli({"list", "--json"}).out,
+        R"([{"position":1,"title":"Alpha","url":"https://a.example/feed","error":true},)"
+        R"({"position":2,"title":"alpha\n2\tforged\u001b[2J\\n","url":"https://c.example/\tx",)"
+        R"("error":null},{"position":3,"title":"beta","url":"https://b.example/feed",)"
+        R"("error":false}])"
+        "\n");
+}
+
+TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitTwo) {
+    // Arguments split at "|", status, in stdout, in stderr: our own checks and one of each CLI11's.
+    const struct {
+        std::string_view arguments;
+        int status;
+        std::string_view out, err;
+    } rows[] = {
+        {"--version", 0, "pressling-cli 0.1.0\n", ""},
+        {"help", 0, "Usage: pressling-cli [OPTIONS] SUBCOMMAND", ""},
+        {"articles|--help", 0, "--json", ""},
+        {"catalog|search|--help", 0, "Usage: pressling-cli catalog search [OPTIONS] TEXT", ""},
+        {"", 2, "", "A subcommand is required"},
+        {"frobnicate", 2, "", "unknown command frobnicate"},
+        {"parse", 2, "", "SOURCE is required"},
+        {"parse|--url|not a url|a.xml", 2, "", "--url: not a URL: not a url"},
+        {"catalog|find|x", 2, "", "unknown command find"},
+        {"add|not a url", 2, "", "URL: not a URL: not a url"},
+        {"remove|zero", 2, "", "POSITION: needs a whole number above 0, not zero"},
+        {"articles|--limit|0", 2, "", "--limit: needs a whole number above 0, not 0"},
+        {"export|a|b", 2, "", "not expected: b"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string_view> arguments;
+        for (const auto part : std::views::split(row.arguments, '|')) arguments.emplace_back(part);
+        if (row.arguments.empty()) arguments.clear();
+        const auto run = cli(arguments);
+        EXPECT_TRUE(test::exitsWith(run, row.status, row.out, row.err)) << row.arguments;
+        if (row.status == 2) EXPECT_TRUE(contains(run.err, "Usage: pressling-cli")) << run.err;
+    }
+    EXPECT_EQ(test::runCli({"--data-dir"}).status, 2);
+    EXPECT_EQ(test::runCli({"--data-dir=", "list"}).status, 2);
+}
+
+const std::string kFeed = R"(<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Notes</title><description>About notes</description>
+<item><title>First</title><link>https://example.org/1</link><description>&lt;p&gt;One&lt;/p&gt;</description>
+<pubDate>Tue, 10 Jun 2003 04:00:00 +0200</pubDate></item>
+<item><title>Second</title><guid>g-2</guid><description>Two</description>
+<dc:date>2003-06-11T00:00:00.5Z</dc:date></item>
+</channel></rss>)";
+
+TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
+    test::LoopbackServer server;
+    server.serve("/feed", {.body = kFeed, .contentType = "application/rss+xml"});
+    server.serve("/gone", {.status = 404, .body = "<html>gone</html>"});
+    test::TemporaryDirectory folder;
+    const std::string file = folder.write("my feed.xml", kFeed).string();
+    const std::string blogLink = "file://" + folder.path().string() + "/my%20feed.xml";
+    const std::string feedUrl = server.url("/feed");
+    // Arguments, exit status, and what stdout holds.
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{file},
+         0,
+         R"({"feed":{"title":"Notes","description":"About notes"},"articles":[)"
+         R"({"title":"First","description":"<p>One</p>","web":"Notes","blogLink":")" +
+             blogLink +
+             R"(","link":"https://example.org/1","pubDate":"2003-06-10T02:00:00.000Z"},)"
+             R"({"title":"Second","description":"Two","web":"Notes","blogLink":")" +
+             blogLink +
+             R"(","link":"g-2","pubDate":"2003-06-11T00:00:00.500Z"}]})"
+             "\n"},
+        {{"--url", "https://example.org/feed", file},
+         0,
+         R"("blogLink":"https://example.org/feed")"},
+        {{feedUrl}, 0, R"("blogLink":")" + feedUrl + R"(","link":"g-2")"},
+        {{"--url=https://example.org/x", feedUrl}, 0, R"("blogLink":"https://example.org/x")"},
+        {{"--check", file}, 0, R"({"valid":true,"title":"Notes","description":"About notes"})"},
+        {{"--check", folder.write("page.html", "<html><body>Hi<br></body></html>").string()},
+         0,
+         R"({"valid":false,"title":null,"description":null})"},
+        {{server.url("/gone")}, 1, "404"},
+        {{folder.write("broken.xml", "<rss>\n<channel>\n</rss>").string()}, 1, "line 3"},
+        {{(folder.path() / "missing.xml").string()}, 1, "missing.xml"},
+        {{"ftp://example.org/feed.xml"}, 1, R"({"error":"cannot download ftp://example.org)"},
+    };
+    for (const auto& [given, status, mentions] : rows) {
+        std::vector<std::string_view> arguments{"parse"};
+        arguments.insert(arguments.end(), given.begin(), given.end());
+        const auto run = test::runCli(arguments);
+        EXPECT_TRUE(test::exitsWith(run, status, mentions));
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    }
 }
 
 }  // namespace
