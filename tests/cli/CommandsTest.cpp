@@ -1,25 +1,86 @@
 // pressling-cli's commands: end to end on loopback feeds, `list`, `parse`, arguments; in-process.
 
 #include "CatalogCommand.h"
-#include "CliRunner.h"
 #include "MainLoop.h"
 #include "OpmlCommands.h"
 #include "Printable.h"
 #include "platform/GlobalQueue.h"
+#include "platform/KeyValueStore.h"
 #include "support/LoopbackServer.h"
 #include "support/StoreTestSupport.h"
 
 #include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <future>
+#include <map>
 #include <ranges>
 #include <tuple>
 
 namespace pressling {
 namespace {
 
-using test::contains;
-using test::slurp;
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string shellQuoted(std::string_view text) {
+    std::string result = "'";
+    for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+// One finished run: exit status (-1 when it did not exit normally) and output.
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs pressling-cli with arguments (quoted, never read by a shell) and environment added.
+CliRun runCli(const std::vector<std::string_view>& arguments,
+              const std::map<std::string, std::string>& environment = {}) {
+    test::TemporaryDirectory folder;
+    const auto out = folder.path() / "out", err = folder.path() / "err";
+    std::string command;
+    for (const auto& [name, value] : environment) command += name + "=" + shellQuoted(value) + " ";
+    command += shellQuoted(PRESSLING_CLI);
+    for (auto argument : arguments) command += " " + shellQuoted(argument);
+    command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+}
+
+// Whether run ended with status and its output holds inOut and its error output inErr.
+testing::AssertionResult exitsWith(const CliRun& run, int status, std::string_view inOut,
+                                   std::string_view inErr = "") {
+    if (run.status == status && contains(run.out, inOut) && contains(run.err, inErr))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "status " << run.status << "\nout: " << run.out << "\nerr: " << run.err;
+}
+
+class CliTest : public testing::Test {
+protected:
+    test::TemporaryDirectory data;
+    CliRun cli(std::vector<std::string_view> arguments) const {
+        const std::string folder = data.path().string();
+        arguments.insert(arguments.begin(), {"--data-dir", folder});
+        return runCli(arguments, {{"PRESSLING_CATALOG", "sqlite:" + folder + "/catalog.sqlite"}});
+    }
+    void storeList(std::string_view bytes) const {  // as the subscription list
+        KeyValueStore store(data.path() / "kvstore.sqlite");
+        ASSERT_TRUE(store.setData(bytes, "storedRss").has_value());
+    }
+};
 
 test::Reply rssFeed(std::string_view title, int items) {
     std::string xml = fmt::format("<rss version=\"2.0\"><channel><title>{}</title>", title);
@@ -31,7 +92,7 @@ test::Reply rssFeed(std::string_view title, int items) {
     return {.body = xml + "</channel></rss>", .contentType = "application/rss+xml"};
 }
 
-class FeedCommands : public test::CliTest {
+class FeedCommands : public CliTest {
 protected:
     test::LoopbackServer server;
     void SetUp() override {
@@ -55,8 +116,8 @@ TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
     std::string feedScheme = server.url("/alpha");
     feedScheme.replace(0, 4, "feed");  // feed://127.0.0.1:port/alpha, as handed to the reader
     EXPECT_EQ(cli({"add", feedScheme}).out, "Link added\n");
-    EXPECT_TRUE(test::exitsWith(cli({"add", server.url("/page")}), 1, "RSS not found: "));
-    EXPECT_TRUE(test::exitsWith(cli({"add", server.url("/gone")}), 1, "", "404"));
+    EXPECT_TRUE(exitsWith(cli({"add", server.url("/page")}), 1, "RSS not found: "));
+    EXPECT_TRUE(exitsWith(cli({"add", server.url("/gone")}), 1, "", "404"));
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha"));
     EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
 }
@@ -66,12 +127,12 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
     add("/beta");
     server.serve("/beta", {.status = 500, .body = "down"});
     auto run = cli({"refresh"});
-    EXPECT_TRUE(test::exitsWith(run, 0, "1 feed with errors"));
+    EXPECT_TRUE(exitsWith(run, 0, "1 feed with errors"));
     EXPECT_TRUE(contains(run.out, "failed: ") && contains(run.out, "Updated at ")) << run.out;
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta", "\terror"));
 
     server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
-    EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
+    EXPECT_TRUE(exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
 
     // The articles: newest first by day, found by text and by feed.
     const auto all = cli({"articles"}).out;
@@ -100,7 +161,7 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
     EXPECT_EQ(cli({"remove", "2"}).status, 1);
 
     server.serve("/beta", {.status = 503, .body = "down"});
-    EXPECT_TRUE(test::exitsWith(cli({"refresh"}), 1, "No internet connection"));
+    EXPECT_TRUE(exitsWith(cli({"refresh"}), 1, "No internet connection"));
 }
 
 TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
@@ -109,7 +170,7 @@ TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
         "xmlUrl=\"{}\"/></outline><outline text=\"B\" xmlUrl=\"{}\"/>",
         server.url("/alpha"), server.url("/page"), server.url("/beta")));
     const auto run = cli({"import", file.string()});
-    EXPECT_TRUE(test::exitsWith(run, 1, "failed: P (" + server.url("/page") + ")"));
+    EXPECT_TRUE(exitsWith(run, 1, "failed: P (" + server.url("/page") + ")"));
     EXPECT_TRUE(contains(run.out, "Imported 2 of 3 feeds")) << run.out;
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta"));
     EXPECT_EQ(cli({"import", (data.path() / "missing.opml").string()}).status, 1);
@@ -127,7 +188,7 @@ TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
 TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
     storeList("[{\"title\":\"A\",\"url\":");
     const auto file = data.write("out.opml", "my feeds");
-    EXPECT_TRUE(test::exitsWith(cli({"export", file.string()}), 1, "", "cannot be read"));
+    EXPECT_TRUE(exitsWith(cli({"export", file.string()}), 1, "", "cannot be read"));
     EXPECT_EQ(slurp(file), "my feeds");
 
     storeList("[]");
@@ -136,7 +197,7 @@ TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
                          "SELECT RAISE(ABORT, 'refused'); END");
     const auto run = cli(
         {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
-    EXPECT_TRUE(test::exitsWith(run, 1, "failed: A (")) << run.out;
+    EXPECT_TRUE(exitsWith(run, 1, "failed: A (")) << run.out;
     EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
 }
 
@@ -145,11 +206,11 @@ TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
     ASSERT_EQ(cli({"articles"}).status, 0);  // creates the article store
     test::alterStoreFile(data.path() / "CDModel.sqlite", test::kFailInserts);
     const auto run = cli({"refresh"});
-    EXPECT_TRUE(test::exitsWith(run, 1, "could not be saved"));
+    EXPECT_TRUE(exitsWith(run, 1, "could not be saved"));
     EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
 }
 
-using Subscriptions = test::CliTest;
+using Subscriptions = CliTest;
 
 TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharacters) {
     storeList(R"([{"title":"beta","url":"https:\/\/b.example\/feed","error":false},)"
@@ -194,11 +255,11 @@ TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitT
         for (const auto part : std::views::split(row.arguments, '|')) arguments.emplace_back(part);
         if (row.arguments.empty()) arguments.clear();
         const auto run = cli(arguments);
-        EXPECT_TRUE(test::exitsWith(run, row.status, row.out, row.err)) << row.arguments;
+        EXPECT_TRUE(exitsWith(run, row.status, row.out, row.err)) << row.arguments;
         if (row.status == 2) EXPECT_TRUE(contains(run.err, "Usage: pressling-cli")) << run.err;
     }
-    EXPECT_EQ(test::runCli({"--data-dir"}).status, 2);
-    EXPECT_EQ(test::runCli({"--data-dir=", "list"}).status, 2);
+    EXPECT_EQ(runCli({"--data-dir"}).status, 2);
+    EXPECT_EQ(runCli({"--data-dir=", "list"}).status, 2);
 }
 
 const std::string kFeed = R"(<?xml version="1.0"?>
@@ -246,8 +307,8 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
     for (const auto& [given, status, mentions] : rows) {
         std::vector<std::string_view> arguments{"parse"};
         arguments.insert(arguments.end(), given.begin(), given.end());
-        const auto run = test::runCli(arguments);
-        EXPECT_TRUE(test::exitsWith(run, status, mentions));
+        const auto run = runCli(arguments);
+        EXPECT_TRUE(exitsWith(run, status, mentions));
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     }
 }
