@@ -229,8 +229,7 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     newWindow->setShortcut(QKeySequence::New);
     window.addAction(newWindow);
     auto* bar = app::MenuBar::install(&window, list.get(), newWindow);
-    auto* addFeed = new QAction("Add Feed…", &window);
-    bar->addFileCommand(addFeed);
+    bar->addFileCommand(new QAction("Add Feed…", &window));
     QStringList commands;
     for (const QAction* command : bar->commands())
         commands << command->text() + " " + command->shortcut().toString();
@@ -257,8 +256,7 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     QTest::keyClick(list->searchField(), Qt::Key_Escape);
     EXPECT_EQ(list->searchField()->text(), "");
     EXPECT_TRUE(list->tableView()->hasFocus());
-    layout->removeWidget(list.get());
-    list->setParent(nullptr);
+    list->setParent(nullptr);  // the fixture's to delete
 }
 
 TEST_F(ArticleListActionsTest, dayHeadersAreLabelsThatNothingSelectsOrStopsOn) {
