@@ -1,6 +1,4 @@
-// What the user does to the article list besides reading it: search and feed filter together,
-// the three ways of choosing a feed, the row's actions and copy, and the key commands as
-// the menu bar and the information screen show them.
+// The article list's rows, search and feed filter, the row's actions and copy, the key commands.
 
 #include "app/InfoViewController.h"
 #include "app/MenuBar.h"
@@ -33,9 +31,9 @@ namespace {
 using test::entry;
 using test::march2021;
 
-QStringList texts(const QList<QAction*>& actions) {
+QStringList texts(QMenu* menu) {
     QStringList result;
-    for (const QAction* action : actions)
+    for (const QAction* action : menu->actions())
         if (!action->isSeparator()) result << action->text();
     return result;
 }
@@ -53,8 +51,7 @@ bool hasIcon(const QIcon& icon, const char* symbol) {
 
 class ArticleListActionsTest : public ::testing::Test {
 protected:
-    // Three subscriptions (served without entries, so refreshes succeed and add nothing) and
-    // their stored articles.
+    // Three feeds served empty (refreshes succeed and add nothing) and their stored articles.
     explicit ArticleListActionsTest(ui::UserInterfaceIdiom idiom = ui::UserInterfaceIdiom::pad) {
         ui::setUserInterfaceIdiom(idiom);
         std::vector<Web> webs;
@@ -64,13 +61,14 @@ protected:
             webs.push_back(Web{title, url(title), std::nullopt});
         }
         stores.subscribe(webs);
+        const auto of = [&](const char* web, const char* title, const char* link, Date date) {
+            return entry(title, link, date, url(web), web);
+        };
         stores.store(
-            {entry("Solar power grows", "https://a.example/caf%C3%A9", march2021(7, 600),
-                   url("Alpha"), "Alpha"),
-             entry("Wind farms", "https://a.example/wind", march2021(7, 500), url("Alpha"),
-                   "Alpha"),
-             entry("SOLAR panels", "https://b.example/1", march2021(6), url("Beta"), "Beta"),
-             entry("Rust news", "https://c.example/1", march2021(5), url("Gamma"), "Gamma")});
+            {of("Alpha", "Solar power grows", "https://a.example/caf%C3%A9", march2021(7, 600)),
+             of("Alpha", "Wind farms", "https://a.example/wind", march2021(7, 500)),
+             of("Beta", "SOLAR panels", "https://b.example/1", march2021(6)),
+             of("Gamma", "Rust news", "https://c.example/1", march2021(5))});
         list = std::make_unique<MasterViewController>(stores.articles(),
                                                       RefreshOptions{.listStore = &stores.list()});
         list->resize(480, 700);
@@ -97,7 +95,6 @@ protected:
         return titles;
     }
     QModelIndex row(const QString& title) const { return rows().value(shown().indexOf(title)); }
-    // The menu the filter button pops up.
     QMenu* openFilterSheet() {
         list->filterButton()->click();
         for (QMenu* menu : list->findChildren<QMenu*>("filterSheet"))
@@ -122,8 +119,7 @@ TEST_F(ArticleListActionsTest, searchAndFilterCombineAndTheSelectionStaysOnItsAr
         {"solar", url("Alpha"), {"Solar power grows"}},
         {"", url("Alpha"), {"Solar power grows", "Wind farms"}},
         {"GAMMA", std::nullopt, {"Rust news"}},  // the feed's name matches too
-        {"", std::nullopt, {"Solar power grows", "Wind farms", "SOLAR panels", "Rust news"}},
-    };
+        {"", std::nullopt, {"Solar power grows", "Wind farms", "SOLAR panels", "Rust news"}}};
     for (const Row& row : rows) {
         list->searchField()->setText(row.search);
         list->setFilter(row.filter);
@@ -146,26 +142,25 @@ TEST_F(ArticleListActionsTest, searchAndFilterCombineAndTheSelectionStaysOnItsAr
 
 TEST_F(ArticleListActionsTest, theFilterSheetListsTheFeedsByTitleAndItsIconShowsTheChoice) {
     EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle"));
-    QMenu* sheet = openFilterSheet();
-    ASSERT_TRUE(sheet);
-    EXPECT_EQ(texts(sheet->actions()), (QStringList{"Alpha", "Beta", "Gamma", "Cancel"}));
-    named(sheet, "Beta")->trigger();
-    sheet->close();
-    EXPECT_EQ(list->filter(), url("Beta"));
-    EXPECT_EQ(shown(), QStringList{"SOLAR panels"});
-    EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle.fill"));
-    sheet = openFilterSheet();
-    ASSERT_TRUE(sheet);
-    named(sheet, "Cancel")->trigger();
-    EXPECT_EQ(list->filter(), std::nullopt);
-    EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle"));
+    for (const auto& [choice, filter, icon] :
+         {std::tuple{"Beta", std::optional(url("Beta")), "line.horizontal.3.decrease.circle.fill"},
+          {"Cancel", std::nullopt, "line.horizontal.3.decrease.circle"}}) {
+        QMenu* sheet = openFilterSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(texts(sheet), (QStringList{"Alpha", "Beta", "Gamma", "Cancel"}));
+        named(sheet, choice)->trigger();
+        sheet->close();
+        EXPECT_EQ(list->filter(), filter);
+        EXPECT_TRUE(hasIcon(list->filterButton()->icon(), icon)) << choice;
+    }
 }
 
 TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNameNoFeed) {
-    const std::pair<IndexPath, std::optional<std::string>> steps[] = {
-        {{1, 2}, url("Beta")},  {{1, 0}, url("Beta")},  {{1, 4}, url("Beta")},
-        {{0, 0}, std::nullopt}, {{1, 3}, url("Gamma")},
-    };
+    const std::pair<IndexPath, std::optional<std::string>> steps[] = {{{1, 2}, url("Beta")},
+                                                                      {{1, 0}, url("Beta")},
+                                                                      {{1, 4}, url("Beta")},
+                                                                      {{0, 0}, std::nullopt},
+                                                                      {{1, 3}, url("Gamma")}};
     for (const auto& [path, filter] : steps) {
         NotificationCenter::defaultCenter().post(
             std::string(MasterViewController::kSelectFeedNotification), path);
@@ -186,7 +181,7 @@ TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClip
     QApplication::sendEvent(viewport, &click);
     QMenu* menu = list->findChild<QMenu*>("contextMenu");
     ASSERT_TRUE(menu && menu->isVisible());
-    EXPECT_EQ(texts(menu->actions()), (QStringList{"Add to Reading List", "Copy", "Share"}));
+    EXPECT_EQ(texts(menu), (QStringList{"Add to Reading List", "Copy", "Share"}));
     named(menu, "Copy")->trigger();
     menu->close();
     const QMimeData* copied = QApplication::clipboard()->mimeData();
@@ -195,33 +190,32 @@ TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClip
 
     menu = list->contextMenu(row("No link"));
     ASSERT_TRUE(menu);
-    EXPECT_EQ(texts(menu->actions()), (QStringList{"Add to Reading List", "Copy"}));
+    EXPECT_EQ(texts(menu), (QStringList{"Add to Reading List", "Copy"}));
     named(menu, "Copy")->trigger();
     const QMimeData* cleared = QApplication::clipboard()->mimeData();
     EXPECT_TRUE(cleared == nullptr || !(cleared->hasUrls() || cleared->hasText()));
 
-    // The row's own Copy button copies without choosing the row.
+    // The row's own Copy button copies without choosing the row; a finger finds no buttons on a
+    // row not selected (its tap opens the row); swiping a row left selects it, opening nothing.
     QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
-    const QRect wind = list->tableView()->visualRect(row("Wind farms"));
-    QTest::mouseClick(
-        viewport, Qt::LeftButton, {},
-        ArticleTableViewCell::actionButtonRect(wind, ArticleTableViewCell::RowAction::copy)
-            .center());
-    EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
-    // A finger finds no buttons on a row that is not selected: its tap opens the row.
-    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
-    const QPoint tap =
-        ArticleTableViewCell::actionButtonRect(list->tableView()->visualRect(row("SOLAR panels")),
-                                               ArticleTableViewCell::RowAction::copy)
+    const auto copyButton = [&](const char* title) {
+        return ArticleTableViewCell::actionButtonRect(list->tableView()->visualRect(row(title)),
+                                                      ArticleTableViewCell::RowAction::copy)
             .center();
-    QTest::touchEvent(viewport, touchScreen).press(0, tap, viewport);
-    QTest::touchEvent(viewport, touchScreen).release(0, tap, viewport);
+    };
+    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
+    const auto touch = [&](QPoint from, QPoint to) {
+        QTest::touchEvent(viewport, touchScreen).press(0, from, viewport);
+        if (from != to) QTest::touchEvent(viewport, touchScreen).move(0, from / 2 + to / 2);
+        QTest::touchEvent(viewport, touchScreen).release(0, to, viewport);
+    };
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, copyButton("Wind farms"));
+    EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
+    touch(copyButton("SOLAR panels"), copyButton("SOLAR panels"));
     EXPECT_EQ(chosen.count(), 1);
     EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
-    // A finger swiping the row left selects it, so its buttons show, and does not open it.
-    QTest::touchEvent(viewport, touchScreen).press(0, wind.center(), viewport);
-    QTest::touchEvent(viewport, touchScreen).move(0, wind.center() - QPoint(30, 0), viewport);
-    QTest::touchEvent(viewport, touchScreen).release(0, wind.center() - QPoint(90, 0), viewport);
+    const QPoint wind = list->tableView()->visualRect(row("Wind farms")).center();
+    touch(wind, wind - QPoint(90, 0));
     EXPECT_EQ(list->tableView()->selectionModel()->selectedIndexes(),
               QModelIndexList{row("Wind farms")});
     EXPECT_EQ(chosen.count(), 1);
@@ -235,8 +229,7 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     newWindow->setShortcut(QKeySequence::New);
     window.addAction(newWindow);
     auto* bar = app::MenuBar::install(&window, list.get(), newWindow);
-    auto* addFeed = new QAction("Add Feed…", &window);
-    bar->addFileCommand(addFeed);
+    bar->addFileCommand(new QAction("Add Feed…", &window));
     QStringList commands;
     for (const QAction* command : bar->commands())
         commands << command->text() + " " + command->shortcut().toString();
@@ -263,8 +256,46 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     QTest::keyClick(list->searchField(), Qt::Key_Escape);
     EXPECT_EQ(list->searchField()->text(), "");
     EXPECT_TRUE(list->tableView()->hasFocus());
-    layout->removeWidget(list.get());
-    list->setParent(nullptr);
+    list->setParent(nullptr);  // the fixture's to delete
+}
+
+TEST_F(ArticleListActionsTest, dayHeadersAreLabelsThatNothingSelectsOrStopsOn) {
+    QTreeView* view = list->tableView();
+    // Nothing highlighted at start, not even a current row's frame.
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
+    EXPECT_FALSE(view->currentIndex().isValid());
+    EXPECT_EQ(list->model().flags(list->model().index(1, 0)), Qt::NoItemFlags);
+    for (auto [key, title] : {std::pair{Qt::Key_Down, "Solar power grows"},
+                              {Qt::Key_Down, "Wind farms"},
+                              {Qt::Key_Down, "SOLAR panels"},
+                              {Qt::Key_Up, "Wind farms"}}) {
+        QTest::keyClick(view, key);
+        EXPECT_EQ(view->selectionModel()->selectedIndexes(), QModelIndexList{row(title)});
+    }
+}
+
+TEST_F(ArticleListActionsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesItsMarker) {
+    QTreeView* view = list->tableView();
+    list->model().appendLastArticle("https://a.example/wind");
+    const QModelIndex chosenRow = row("Wind farms");
+    const QPoint centre = view->visualRect(chosenRow).center();
+    const auto click = [&] { QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre); };
+    const std::pair<const char*, std::function<void()>> gestures[] = {
+        {"a click", click},
+        {"a double click, with its first click",
+         [&] { click(), QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre); }},
+        {"Return on the current row", [&] { QTest::keyClick(view, Qt::Key_Return); }},
+        {"Enter on the current row", [&] { QTest::keyClick(view, Qt::Key_Enter); }},
+    };
+    ASSERT_TRUE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
+    for (const auto& [why, gesture] : gestures) {
+        view->setCurrentIndex(chosenRow);
+        QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
+        gesture();
+        ASSERT_EQ(chosen.count(), 1) << why;
+        EXPECT_EQ(chosen[0][0].toModelIndex(), chosenRow) << why;
+    }
+    EXPECT_FALSE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
 }
 
 class PhoneFilterMenuTest : public ArticleListActionsTest {
@@ -278,7 +309,7 @@ TEST_F(PhoneFilterMenuTest, itListsCancelThenTheFeedsBackwardsAndIsRebuiltPlainK
     ASSERT_EQ(list->toolbar()->actions().size(), 5);
     EXPECT_EQ(list->toolbar()->actions().last(), list->manageFeedsAction());
     ASSERT_TRUE(item()->menu());
-    EXPECT_EQ(texts(item()->menu()->actions()), (QStringList{"Cancel", "Gamma", "Beta", "Alpha"}));
+    EXPECT_EQ(texts(item()->menu()), (QStringList{"Cancel", "Gamma", "Beta", "Alpha"}));
     named(item()->menu(), "Beta")->trigger();
     EXPECT_EQ(list->filter(), url("Beta"));
     EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle.fill"));

@@ -1,12 +1,14 @@
-// The article list's model under QAbstractItemModelTester: lazy batches, a save's changes
-// without a reset, the clean-up's silent deletions, the marker, and foreign rows.
+// The article list's model under QAbstractItemModelTester (batches, changes, marker, foreign rows)
+// and its dates: day headers in several languages, names not days, a row's time.
 
 #include "reading/ArticleListModel.h"
+#include "reading/ListDateFormatter.h"
 #include "support/QtTestSupport.h"
 
 #include <fmt/format.h>
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
+#include <QRegularExpression>
 
 namespace pressling::reading {
 namespace {
@@ -15,8 +17,7 @@ using test::march2021;
 
 class ArticleListModelTest : public ::testing::Test {
 protected:
-    // n articles "<prefix> 0".. on day, a minute apart back from 20:00, straight into the store
-    // (past saveArticles' per-feed cap).
+    // n articles "<prefix> 0".. on day, a minute apart back from 20:00, past saving's per-feed cap.
     void insert(int day, int n, const std::string& prefix, const std::string& web = "Alpha") {
         for (int i = 0; i < n; ++i) {
             BlogPost post;
@@ -78,8 +79,7 @@ TEST_F(ArticleListModelTest, aSaveInsertsAndRemovesRowsAndDaysWithoutAReset) {
     stores.store({test::entry("new day", "https://a.example/n", march2021(7)),
                   test::entry("newer", "https://a.example/m", march2021(6, 21 * 60))});
     EXPECT_EQ(inserted.count(), 3);  // the day, its article, and the newer one
-    EXPECT_EQ(title(at(*model, 0, 0)), "new day");
-    EXPECT_EQ(title(at(*model, 1, 0)), "newer");
+    EXPECT_EQ(title(at(*model, 0, 0)) + "/" + title(at(*model, 1, 0)), "new day/newer");
     // The row a view held moved down a day and a row, and still is the same article.
     EXPECT_EQ(std::pair(held.parent().row(), held.row()), std::pair(1, 1));
     EXPECT_EQ(title(held), "sixth 0");
@@ -89,8 +89,7 @@ TEST_F(ArticleListModelTest, aSaveInsertsAndRemovesRowsAndDaysWithoutAReset) {
     stores.articles().deleteObject(stored[2]);
     ASSERT_TRUE(stores.articles().save().has_value());
     EXPECT_EQ(removed.count(), 3);
-    ASSERT_EQ(model->rowCount(), 1);
-    EXPECT_EQ(model->rowCount(model->index(0, 0)), 3);
+    ASSERT_EQ(std::pair(model->rowCount(), model->rowCount(model->index(0, 0))), std::pair(1, 3));
     EXPECT_EQ(title(at(*model, 0, 2)), "sixth 2");
     EXPECT_EQ(resets.count(), 0);
 }
@@ -148,6 +147,42 @@ TEST_F(ArticleListModelTest, foreignRowsFallIntoPreviousWithTheirDateAndNoMarker
         EXPECT_TRUE(article.data(ArticleListModel::WebRole).isNull());
         EXPECT_TRUE(article.data(ArticleListModel::DateTextRole).toString().contains("2021"));
     }
+}
+
+TEST(ListDateFormatterTest, sectionTitles) {
+    const Date now =
+        std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
+    const std::string today = makeSectionDate(now);
+    const struct {
+        const char *why, *locale;
+        std::string name;
+        QString title;
+    } rows[] = {
+        {"articles without a day", "en_US", "", "Previous..."},
+        {"not a day", "en_US", "someday", "someday"},
+        {"not on the calendar", "en_US", "2021-02-30", "2021-02-30"},
+        {"a day and more", "en_US", "2021-03-07 extra", "2021-03-07 extra"},
+        {"a long date", "en_US", "2021-03-07", "March 7, 2021"},
+        {"another language", "es_ES", "2021-03-07", "7 de marzo de 2021"},
+        {"the rest lower-cased", "de_DE", "2021-03-07", "7. märz 2021"},
+        {"today", "en_US", today, "Today"},
+        {"today, upper-cased", "es_ES", today, "Hoy"},
+        {"yesterday", "en_US", makeSectionDate(now - std::chrono::hours(24)), "Yesterday"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ListDateFormatter(QLocale(row.locale)).sectionTitle(row.name), row.title)
+            << row.why;
+}
+
+TEST(ListDateFormatterTest, aRowInADayShowsItsTimeAndOneWithoutADayItsDateToo) {
+    const ListDateFormatter english(QLocale("en_US"));
+    const Date noon = test::march2021(7);  // 13:00 in Madrid
+    EXPECT_TRUE(english.rowDate(noon, true).startsWith("1:00"));
+    EXPECT_FALSE(english.rowDate(noon, true).contains("2021"));
+    EXPECT_TRUE(english.rowDate(noon, false).contains(QRegularExpression("Mar 7, 2021.*1:00")));
+    EXPECT_TRUE(english
+                    .rowDate(std::nullopt, false)  // no date stands for now
+                    .contains(QString::number(QDate::currentDate().year())));
 }
 
 }  // namespace

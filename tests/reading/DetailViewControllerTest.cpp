@@ -23,8 +23,7 @@ using test::waitUntil;
 BlogPost article(const std::string& title, std::optional<std::string> link,
                  std::string description = "") {
     BlogPost post;
-    post.link = link ? Url::parse(*link) : std::nullopt;
-    post.title = title;
+    post.link = link ? Url::parse(*link) : std::nullopt, post.title = title;
     post.desc = std::move(description);
     return post;
 }
@@ -63,13 +62,11 @@ TEST_F(DetailViewControllerTest, aPageOrErrorPageIsContentARefusedOrSilentServer
             QTest::qWait(200);  // the engine's own failure, after the time-out, is not a second
             ASSERT_EQ(failed.count(), 1);
             auto* box = failed[0][0].value<QMessageBox*>();
-            EXPECT_EQ(box->text(), "Error");
             ASSERT_EQ(box->buttons().size(), 1);
-            EXPECT_EQ(box->buttons()[0]->text(), "Okey");
+            EXPECT_EQ(box->text() + " " + box->buttons()[0]->text(), "Error Okey");
             box->close();
         }
-        finished.clear();
-        failed.clear();
+        finished.clear(), failed.clear();
     }
     EXPECT_EQ(server.requestCount("/page") + server.requestCount("/missing"), 2u);
     detail.setDetailItem(article("Shared", "https://example.org/a%20b?c=d"));

@@ -1,13 +1,12 @@
-// The article list against loopback feeds: refresh outcomes and triggers, the marker,
-// subscription changes, and the rows.
+// The article list against loopback feeds: refreshes, the marker, subscription changes, rows.
 
 #include "flows/AddFeed.h"
 #include "flows/RemoveFeed.h"
-#include "platform/Sqlite.h"
 #include "reading/ArticleListModel.h"
 #include "reading/MasterViewController.h"
 #include "support/LoopbackServer.h"
 #include "support/QtTestSupport.h"
+#include "support/StoreTestSupport.h"
 #include "ui/Storyboard.h"
 
 #include <fmt/format.h>
@@ -23,20 +22,6 @@ namespace {
 
 using test::waitUntil;
 
-// An RSS document named title with entries "<title> first" .. "<title> last", newest first.
-std::string feedDocument(const std::string& title, int first, int last) {
-    std::string items;
-    for (int i = last; i >= first; --i)
-        items += fmt::format(
-            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link>"
-            "<description>Entry</description><pubDate>Tue, 03 Jun 2003 09:{1:02}:00 "
-            "GMT</pubDate></item>",
-            title, i);
-    return fmt::format(
-        R"(<?xml version="1.0"?><rss version="2.0"><channel><title>{}</title><description>About it</description>{}</channel></rss>)",
-        title, items);
-}
-
 class MasterViewControllerTest : public ::testing::Test {
 protected:
     MasterViewControllerTest() {
@@ -47,11 +32,11 @@ protected:
         ui::Storyboard::registerSegue("showInfo", {});
         QCoreApplication::removeTranslator(&english);
     }
-    // Serves the feed title at /title, with entries first..last or (first 0) a 404.
-    Web serveFeed(const std::string& title, int first, int last) {
-        server.serve("/" + title,
-                     first == 0 ? test::Reply{404, "gone", "text/plain"}
-                                : test::Reply{200, feedDocument(title, first, last), "text/xml"});
+    // Serves the feed title at /title with entries "<title> 1".. (newest first), or none a 404.
+    Web serveFeed(const std::string& title, int entries) {
+        server.serve("/" + title, entries == 0 ? test::Reply{404, "gone", "text/plain"}
+                                               : test::Reply{200, test::rssDocument(title, entries),
+                                                             "text/xml"});
         return Web{title, server.url("/" + title), std::nullopt};
     }
     // A shown list whose first refresh has finished.
@@ -92,13 +77,9 @@ TEST_P(RefreshOutcomeTest, showsTheStatusAlertAndInformationScreenOfTheOutcome) 
     const Outcome& outcome = GetParam();
     std::vector<Web> webs;
     for (int i = 0; i < outcome.served + outcome.failing; ++i)
-        webs.push_back(serveFeed(fmt::format("F{}", i), i < outcome.served ? 1 : 0, 3));
+        webs.push_back(serveFeed(fmt::format("F{}", i), i < outcome.served ? 3 : 0));
     stores.subscribe(webs);
-    if (outcome.storeFull) {
-        auto db = sqlite::Database::open(stores.articles().file());
-        ASSERT_TRUE(db && db->execute("CREATE TRIGGER full BEFORE INSERT ON BlogPost "
-                                      "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
-    }
+    if (outcome.storeFull) test::alterStoreFile(stores.articles().file(), test::kFailInserts);
     auto list = openList();
     EXPECT_TRUE(list->infoLabel()->text().startsWith("Updated at "));
     EXPECT_EQ(list->detailInfoLabel()->text(), outcome.status);
@@ -151,7 +132,7 @@ TEST_F(MasterViewControllerTest, eachTriggerStartsARefreshButAChosenFeedOpensNoI
 }
 
 TEST_F(MasterViewControllerTest, onlyWhatTheLatestRefreshBroughtIsMarked) {
-    stores.subscribe({serveFeed("News", 1, 1)});
+    stores.subscribe({serveFeed("News", 1)});
     auto list = openList();
     const auto marked = [&] {
         QStringList titles;
@@ -160,10 +141,10 @@ TEST_F(MasterViewControllerTest, onlyWhatTheLatestRefreshBroughtIsMarked) {
                 titles << article(list->model(), 0, r).data().toString();
         return titles;
     };
-    for (const auto& [last, titles] : {std::pair{3, QStringList{"News 3", "News 2"}},
-                                       {4, {"News 4"}},
-                                       {4, {}}}) {  // the last brings nothing
-        serveFeed("News", 1, last);
+    for (const auto& [n, titles] : {std::pair{3, QStringList{"News 2", "News 3"}},
+                                    {4, {"News 4"}},
+                                    {4, {}}}) {  // the last brings nothing
+        serveFeed("News", n);
         list->loadData();
         ASSERT_TRUE(finished(*list));
         EXPECT_EQ(marked(), titles);
@@ -171,9 +152,9 @@ TEST_F(MasterViewControllerTest, onlyWhatTheLatestRefreshBroughtIsMarked) {
 }
 
 TEST_F(MasterViewControllerTest, anAddedFeedArrivesAndARemovedOneLeavesAtOnce) {
-    stores.subscribe({serveFeed("Alpha", 1, 2)});
+    stores.subscribe({serveFeed("Alpha", 2)});
     auto list = openList();
-    ASSERT_TRUE(addRSS(*Url::parse(serveFeed("Beta", 1, 3).url), stores.list()).has_value());
+    ASSERT_TRUE(addRSS(*Url::parse(serveFeed("Beta", 3).url), stores.list()).has_value());
     ASSERT_TRUE(finished(*list));
     EXPECT_EQ(list->model().fetchedObjectCount(), 5u);
     const std::size_t requests = server.requestCount("/Alpha");
@@ -183,62 +164,6 @@ TEST_F(MasterViewControllerTest, anAddedFeedArrivesAndARemovedOneLeavesAtOnce) {
     ASSERT_TRUE(finished(*list));
     EXPECT_EQ(server.requestCount("/Alpha"), requests + 1);
     EXPECT_EQ(list->detailInfoLabel()->text(), "2 articles loaded");
-}
-
-class ListRowsTest : public MasterViewControllerTest {
-protected:
-    ListRowsTest() {
-        stores.store({test::entry("b", "https://a.example/b", test::march2021(7, 600)),
-                      test::entry("a", "https://a.example/a", test::march2021(7, 500)),
-                      test::entry("c", "https://a.example/c", test::march2021(6))});
-        list = openList();
-        view = list->tableView();
-        list->model().appendLastArticle("https://a.example/b");
-        view->setFocus();
-    }
-    QPoint centreOf(const QModelIndex& index) const { return view->visualRect(index).center(); }
-    std::unique_ptr<MasterViewController> list;
-    QTreeView* view = nullptr;
-};
-
-TEST_F(ListRowsTest, dayHeadersAreLabelsThatNothingSelectsOrStopsOn) {
-    // Nothing highlighted at start, not even a current row's frame.
-    EXPECT_FALSE(view->selectionModel()->hasSelection());
-    EXPECT_FALSE(view->currentIndex().isValid());
-    EXPECT_EQ(list->model().flags(list->model().index(1, 0)), Qt::NoItemFlags);
-    for (auto [key, section, row] : {std::tuple{Qt::Key_Down, 0, 0},
-                                     {Qt::Key_Down, 0, 1},
-                                     {Qt::Key_Down, 1, 0},
-                                     {Qt::Key_Up, 0, 1}}) {
-        QTest::keyClick(view, key);
-        EXPECT_EQ(view->selectionModel()->selectedIndexes(),
-                  QModelIndexList{article(list->model(), section, row)});
-    }
-}
-
-TEST_F(ListRowsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesItsMarker) {
-    const QModelIndex first = article(list->model(), 0, 0);
-    const auto click = [&] {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centreOf(first));
-    };
-    const std::pair<const char*, std::function<void()>> gestures[] = {
-        {"a click", click},
-        {"a double click, with its first click",
-         [&] {
-             click(), QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centreOf(first));
-         }},
-        {"Return on the current row", [&] { QTest::keyClick(view, Qt::Key_Return); }},
-        {"Enter on the current row", [&] { QTest::keyClick(view, Qt::Key_Enter); }},
-    };
-    ASSERT_TRUE(first.data(ArticleListModel::IsNewRole).toBool());
-    for (const auto& [why, gesture] : gestures) {
-        view->setCurrentIndex(first);
-        QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
-        gesture();
-        ASSERT_EQ(chosen.count(), 1) << why;
-        EXPECT_EQ(chosen[0][0].toModelIndex(), first) << why;
-    }
-    EXPECT_FALSE(first.data(ArticleListModel::IsNewRole).toBool());
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The reading list's file: one entry per address, shared by two programs at once, and never
-// lost or overwritten when the file cannot be used; the link action's rule and the CLI on it.
+// The reading list's file: one entry per address, two programs at once, unusable files, the CLI.
 
 #include "ReadingListCommand.h"
 #include "platform/DataFolder.h"
@@ -11,20 +10,20 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iostream>
-#include <sstream>
 
 namespace pressling {
 namespace {
 
 Url url(const std::string& text) { return *Url::parse(text); }
+using Rows = std::vector<std::string>;
 
 class ReadingListTest : public testing::Test {
 protected:
-    std::vector<std::string> urls() {
-        std::vector<std::string> found;
+    Rows rows() {  // "url title preview", newest first
+        Rows found;
         const auto items = list.items().value();
-        for (const auto& item : items) found.push_back(item.url);
+        for (const auto& item : items)
+            found.push_back(item.url + " " + item.title + " " + item.previewText);
         return found;
     }
     test::TemporaryDirectory folder;
@@ -35,11 +34,7 @@ TEST_F(ReadingListTest, anAddressIsKeptOnceNewestFirstAndOnlyWebPagesAreKept) {
     ASSERT_TRUE(list.addReadingListItem(url("https://a.example/1"), "One", "A"));
     ASSERT_TRUE(list.addReadingListItem(url("https://a.example/2"), "Two", "A"));
     ASSERT_TRUE(list.addReadingListItem(url("https://a.example/1"), "One again", "B"));
-    const auto items = list.items().value();
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].url, "https://a.example/1");
-    EXPECT_EQ(items[0].title, "One again");
-    EXPECT_EQ(items[0].previewText, "B");
+    EXPECT_EQ(rows(), (Rows{"https://a.example/1 One again B", "https://a.example/2 Two A"}));
     for (const char* notAPage : {"javascript:alert(1)", "file:///etc/passwd", "tag:a.example,1",
                                  "http:///nohost", "relative/page"}) {
         EXPECT_EQ(list.addReadingListItem(url(notAPage), "x", "y").error().kind,
@@ -48,7 +43,7 @@ TEST_F(ReadingListTest, anAddressIsKeptOnceNewestFirstAndOnlyWebPagesAreKept) {
     }
     EXPECT_EQ(list.removeItem("https://a.example/2"), true);
     EXPECT_EQ(list.removeItem("https://a.example/2"), false);
-    EXPECT_EQ(urls(), std::vector<std::string>{"https://a.example/1"});
+    EXPECT_EQ(rows(), Rows{"https://a.example/1 One again B"});
 }
 
 TEST_F(ReadingListTest, twoProgramsAddingAtOnceLoseNothing) {
@@ -65,7 +60,7 @@ TEST_F(ReadingListTest, twoProgramsAddingAtOnceLoseNothing) {
                                                  [&] { return addMany("parent"); });
     ASSERT_EQ(outcome.problem, "");
     EXPECT_TRUE(outcome.childSucceeded && outcome.parentSucceeded);
-    EXPECT_EQ(urls().size(), 81u);
+    EXPECT_EQ(rows().size(), 81u);
 }
 
 TEST_F(ReadingListTest, aFileThatCannotBeUsedIsRefusedAndKeepsWhatItHolds) {
@@ -90,7 +85,7 @@ TEST_F(ReadingListTest, aFileThatCannotBeUsedIsRefusedAndKeepsWhatItHolds) {
                                   "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
     EXPECT_EQ(list.addReadingListItem(url("https://a.example/new"), "New", "A").error().kind,
               ReadingListError::Kind::failed);
-    EXPECT_EQ(urls(), std::vector<std::string>{"https://a.example/kept"});
+    EXPECT_EQ(rows(), Rows{"https://a.example/kept Kept A"});
 
     // A database of something else is not taken over.
     const auto foreign = folder.path() / "foreign.sqlite";
@@ -109,38 +104,33 @@ TEST_F(ReadingListTest, anArticleWithoutLinkTitleOrFeedNameIsNotAdded) {
     BlogPost noLink = whole;
     noLink.link = std::nullopt;
     addToReadingList(noLink, list);
-    EXPECT_TRUE(urls().empty());
+    EXPECT_TRUE(rows().empty());
     addToReadingList(whole, list);
-    EXPECT_EQ(list.items().value().front().previewText, "Feed A");
+    EXPECT_EQ(rows(), Rows{"https://a.example/p P Feed A"});
 }
 
-// The command in-process, on the test's data folder, its output captured.
-struct CliOutcome {
-    int status;
-    std::string out;
-};
-CliOutcome readingList(std::vector<std::string_view> arguments) {
-    std::ostringstream out, err;
-    auto* oldOut = std::cout.rdbuf(out.rdbuf());
-    auto* oldErr = std::cerr.rdbuf(err.rdbuf());
+// The command in-process on the test's data folder: its status and what it printed.
+std::pair<int, std::string> readingList(std::vector<std::string_view> arguments) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     const int status = cli::runReadingListCommand(arguments);
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    return {status, out.str()};
+    testing::internal::GetCapturedStderr();
+    return {status, testing::internal::GetCapturedStdout()};
 }
 
 TEST_F(ReadingListTest, theCommandAddsRemovesAndPrintsNewestFirst) {
     setDataFolderOverride(folder.path());
-    EXPECT_EQ(readingList({"add", "https://a.example/1", "--title", "One"}).status, 0);
-    const auto added = readingList({"add", "https://a.example/2", "--title", "Two\tforged"});
-    EXPECT_EQ(added.status, 0);
-    EXPECT_NE(added.out.find("\tTwo\\tforged\thttps://a.example/2\t\n"), std::string::npos);
-    EXPECT_LT(added.out.find("a.example/2"), added.out.find("a.example/1"));
-    EXPECT_EQ(readingList({"remove", "https://a.example/2"}).status, 0);
-    EXPECT_EQ(readingList({"remove", "https://a.example/2"}).status, 1);
-    EXPECT_EQ(urls(), std::vector<std::string>{"https://a.example/1"});
-    EXPECT_EQ(readingList({"add", "https://a.example/3"}).status, 2);  // no title
-    EXPECT_EQ(readingList({"add", "javascript:x", "--title", "t"}).status, 2);
+    EXPECT_EQ(readingList({"add", "https://a.example/1", "--title", "One"}).first, 0);
+    const auto [status, out] =
+        readingList({"add", "https://a.example/2", "--title", "Two\tforged"});
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("\tTwo\\tforged\thttps://a.example/2\t\n"), std::string::npos);
+    EXPECT_LT(out.find("a.example/2"), out.find("a.example/1"));
+    EXPECT_EQ(readingList({"remove", "https://a.example/2"}).first, 0);
+    EXPECT_EQ(readingList({"remove", "https://a.example/2"}).first, 1);
+    EXPECT_EQ(rows(), Rows{"https://a.example/1 One "});
+    EXPECT_EQ(readingList({"add", "https://a.example/3"}).first, 2);  // no title
+    EXPECT_EQ(readingList({"add", "javascript:x", "--title", "t"}).first, 2);
     setDataFolderOverride({});
 }
 

@@ -26,16 +26,14 @@ QT_END_NAMESPACE
 
 namespace pressling::test {
 
-// Only a guard against a hang: a passing wait ends as soon as the condition holds.
 inline constexpr std::chrono::seconds kEventLoopGuard{30};
 
-// Runs the event loop (the main queue included) until done() holds; false after the guard.
+// Runs the event loop (the main queue included) until done() holds; false after a hang guard.
 inline bool waitUntil(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, int(std::chrono::milliseconds(kEventLoopGuard).count()));
 }
 
-// The main queue while it lives: undelayed work runs on the event loop, delayed work when
-// advance() brings the clock to it, so a test steps through time instead of sleeping.
+// The main queue while it lives: delayed work runs when advance() brings the clock to it.
 class ManualClockQueue final : public MainQueue {
 public:
     ManualClockQueue() : events_(ui::QtMainQueue::install()) { installMainQueue(*this); }
@@ -45,7 +43,7 @@ public:
         delayed_.emplace_back(now_ + delay, std::move(work));
     }
     bool isCurrent() const override { return events_.isCurrent(); }
-    // Moves the clock on by step and runs, in submission order, what has come due.
+    // Moves the clock on by step and runs what has come due, in submission order.
     void advance(std::chrono::milliseconds step) {
         now_ += step;
         const auto due = [&](const auto& item) { return item.first <= now_; };

@@ -1,0 +1,365 @@
+// pressling-cli's commands: end to end on loopback feeds, `list`, `parse`, arguments; in-process.
+
+#include "CatalogCommand.h"
+#include "MainLoop.h"
+#include "OpmlCommands.h"
+#include "Printable.h"
+#include "platform/GlobalQueue.h"
+#include "platform/KeyValueStore.h"
+#include "support/LoopbackServer.h"
+#include "support/StoreTestSupport.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <map>
+#include <ranges>
+#include <tuple>
+
+namespace pressling {
+namespace {
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string shellQuoted(std::string_view text) {
+    std::string result = "'";
+    for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+// One finished run: exit status (-1 when it did not exit normally) and output.
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs pressling-cli with arguments (quoted, never read by a shell) and environment added.
+CliRun runCli(const std::vector<std::string_view>& arguments,
+              const std::map<std::string, std::string>& environment = {}) {
+    test::TemporaryDirectory folder;
+    const auto out = folder.path() / "out", err = folder.path() / "err";
+    std::string command;
+    for (const auto& [name, value] : environment) command += name + "=" + shellQuoted(value) + " ";
+    command += shellQuoted(PRESSLING_CLI);
+    for (auto argument : arguments) command += " " + shellQuoted(argument);
+    command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+}
+
+// Whether run ended with status and its output holds inOut and its error output inErr.
+testing::AssertionResult exitsWith(const CliRun& run, int status, std::string_view inOut,
+                                   std::string_view inErr = "") {
+    if (run.status == status && contains(run.out, inOut) && contains(run.err, inErr))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "status " << run.status << "\nout: " << run.out << "\nerr: " << run.err;
+}
+
+class CliTest : public testing::Test {
+protected:
+    test::TemporaryDirectory data;
+    CliRun cli(std::vector<std::string_view> arguments) const {
+        const std::string folder = data.path().string();
+        arguments.insert(arguments.begin(), {"--data-dir", folder});
+        return runCli(arguments, {{"PRESSLING_CATALOG", "sqlite:" + folder + "/catalog.sqlite"}});
+    }
+    void storeList(std::string_view bytes) const {  // as the subscription list
+        KeyValueStore store(data.path() / "kvstore.sqlite");
+        ASSERT_TRUE(store.setData(bytes, "storedRss").has_value());
+    }
+};
+
+test::Reply rssFeed(std::string_view title, int items) {
+    std::string xml = fmt::format("<rss version=\"2.0\"><channel><title>{}</title>", title);
+    for (int i = 0; i < items; ++i)
+        xml += fmt::format(
+            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link><description>"
+            "Body</description><pubDate>Tue, {2} Jun 2003 04:00:00 +0000</pubDate></item>",
+            title, i, 10 + i);
+    return {.body = xml + "</channel></rss>", .contentType = "application/rss+xml"};
+}
+
+class FeedCommands : public CliTest {
+protected:
+    test::LoopbackServer server;
+    void SetUp() override {
+        server.serve("/alpha", rssFeed("Alpha", 3));
+        server.serve("/beta", rssFeed("Beta", 2));
+        server.serve("/page", {.body = "<html>Not a feed</html>", .contentType = "text/html"});
+        server.serve("/gone", {.status = 404, .body = "gone"});
+    }
+    void add(std::string_view path) { ASSERT_EQ(cli({"add", server.url(path)}).status, 0); }
+    std::string row(int n, std::string_view title, std::string_view path,
+                    std::string_view mark = "") {
+        return fmt::format("{}\t{}\t{}{}\n", n, title, server.url(path), mark);
+    }
+    std::filesystem::path opml(std::string_view outlines) {
+        return data.write("in.opml",
+                          fmt::format("<opml version=\"2.0\"><body>{}</body></opml>", outlines));
+    }
+};
+
+TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
+    std::string feedScheme = server.url("/alpha");
+    feedScheme.replace(0, 4, "feed");  // feed://127.0.0.1:port/alpha, as handed to the reader
+    EXPECT_EQ(cli({"add", feedScheme}).out, "Link added\n");
+    EXPECT_TRUE(exitsWith(cli({"add", server.url("/page")}), 1, "RSS not found: "));
+    EXPECT_TRUE(exitsWith(cli({"add", server.url("/gone")}), 1, "", "404"));
+    EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha"));
+    EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
+}
+
+TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakesThemAway) {
+    add("/alpha");
+    add("/beta");
+    server.serve("/beta", {.status = 500, .body = "down"});
+    auto run = cli({"refresh"});
+    EXPECT_TRUE(exitsWith(run, 0, "1 feed with errors"));
+    EXPECT_TRUE(contains(run.out, "failed: ") && contains(run.out, "Updated at ")) << run.out;
+    EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta", "\terror"));
+
+    server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
+    EXPECT_TRUE(exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
+
+    // The articles: newest first by day, found by text and by feed.
+    const auto all = cli({"articles"}).out;
+    EXPECT_TRUE(contains(all, "2003-06-12\n  ")) << all;
+    EXPECT_LT(all.find("Alpha 2"), all.find("Alpha 0")) << all;
+    const auto found = cli({"articles", "--search", "BETA 1"}).out;
+    EXPECT_TRUE(contains(found, "Beta 1") && !contains(found, "Alpha 1")) << found;
+    const auto limited = cli({"articles", "--feed", server.url("/alpha"), "--limit", "2"}).out;
+    EXPECT_TRUE(contains(limited, "Alpha 1") && !contains(limited, "Beta")) << limited;
+    EXPECT_EQ(std::count(limited.begin(), limited.end(), '\n'), 7) << limited;  // 2 days
+    const auto json =
+        cli({"articles", "--feed", server.url("/alpha"), "--limit", "2", "--json"}).out;
+    EXPECT_TRUE(contains(json, R"([{"day":"2003-06-12","title":"Alpha 2","description":"Body",)"
+                               R"("web":"Alpha","blogLink":")" +
+                                   server.url("/alpha") +
+                                   R"(","link":"https://example.org/Alpha/2",)"
+                                   R"("pubDate":"2003-06-12T04:00:00.000Z"},{"day":"2003-06-11")"))
+        << json;
+    EXPECT_FALSE(contains(json, "Alpha 0")) << json;
+
+    const auto removed = cli({"remove", "1"});
+    EXPECT_EQ(removed.out, "Removed Alpha (" + server.url("/alpha") + ")\n") << removed.err;
+    EXPECT_EQ(cli({"list"}).out, row(1, "Beta", "/beta"));
+    EXPECT_EQ(cli({"cleanup"}).status, 0);
+    EXPECT_FALSE(contains(cli({"articles"}).out, "Alpha")) << "a removed feed's articles stay";
+    EXPECT_EQ(cli({"remove", "2"}).status, 1);
+
+    server.serve("/beta", {.status = 503, .body = "down"});
+    EXPECT_TRUE(exitsWith(cli({"refresh"}), 1, "No internet connection"));
+}
+
+TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
+    const auto file = opml(fmt::format(
+        "<outline text=\"Folder\"><outline text=\"A\" xmlUrl=\"{}\"/><outline text=\"P\" "
+        "xmlUrl=\"{}\"/></outline><outline text=\"B\" xmlUrl=\"{}\"/>",
+        server.url("/alpha"), server.url("/page"), server.url("/beta")));
+    const auto run = cli({"import", file.string()});
+    EXPECT_TRUE(exitsWith(run, 1, "failed: P (" + server.url("/page") + ")"));
+    EXPECT_TRUE(contains(run.out, "Imported 2 of 3 feeds")) << run.out;
+    EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta"));
+    EXPECT_EQ(cli({"import", (data.path() / "missing.opml").string()}).status, 1);
+    EXPECT_EQ(cli({"import", data.write("bad.opml", "<opml><body>").string()}).status, 1);
+
+    // Replaced, never rewritten in place: a second name for the old file keeps the old bytes.
+    const auto exported = data.write("out.opml", "old");
+    std::filesystem::create_hard_link(exported, data.path() / "link.opml");
+    ASSERT_EQ(cli({"export", exported.string()}).status, 0);
+    EXPECT_EQ(slurp(data.path() / "link.opml"), "old");
+    EXPECT_EQ(slurp(exported), cli({"export"}).out);
+    EXPECT_TRUE(contains(slurp(exported), "xmlUrl=\"" + server.url("/beta") + "\""));
+}
+
+TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
+    storeList("[{\"title\":\"A\",\"url\":");
+    const auto file = data.write("out.opml", "my feeds");
+    EXPECT_TRUE(exitsWith(cli({"export", file.string()}), 1, "", "cannot be read"));
+    EXPECT_EQ(slurp(file), "my feeds");
+
+    storeList("[]");
+    test::alterStoreFile(data.path() / "kvstore.sqlite",
+                         "CREATE TRIGGER refuse BEFORE UPDATE ON kv BEGIN "
+                         "SELECT RAISE(ABORT, 'refused'); END");
+    const auto run = cli(
+        {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
+    EXPECT_TRUE(exitsWith(run, 1, "failed: A (")) << run.out;
+    EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
+}
+
+TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
+    add("/alpha");
+    ASSERT_EQ(cli({"articles"}).status, 0);  // creates the article store
+    test::alterStoreFile(data.path() / "CDModel.sqlite", test::kFailInserts);
+    const auto run = cli({"refresh"});
+    EXPECT_TRUE(exitsWith(run, 1, "could not be saved"));
+    EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
+}
+
+using Subscriptions = CliTest;
+
+TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharacters) {
+    storeList(R"([{"title":"beta","url":"https:\/\/b.example\/feed","error":false},)"
+              R"({"title":"Alpha","url":"https:\/\/a.example\/feed","error":true},)"
+              R"({"title":"alpha\n2\tforged\u001b[2J\\n","url":"https:\/\/c.example\/\tx"}])");
+    EXPECT_EQ(cli({"list"}).out,
+              "1\tAlpha\thttps://a.example/feed\terror\n"
+              "2\talpha\\n2\\tforged\\x1b[2J\\\\n\thttps://c.example/\\tx\n"
+              "3\tbeta\thttps://b.example/feed\n");
+    EXPECT_EQ(
+        cli({"list", "--json"}).out,
+        R"([{"position":1,"title":"Alpha","url":"https://a.example/feed","error":true},)"
+        R"({"position":2,"title":"alpha\n2\tforged\u001b[2J\\n","url":"https://c.example/\tx",)"
+        R"("error":null},{"position":3,"title":"beta","url":"https://b.example/feed",)"
+        R"("error":false}])"
+        "\n");
+}
+
+TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitTwo) {
+    // Arguments split at "|", status, in stdout, in stderr: our own checks and one of each CLI11's.
+    const struct {
+        std::string_view arguments;
+        int status;
+        std::string_view out, err;
+    } rows[] = {
+        {"--version", 0, "pressling-cli 0.1.0\n", ""},
+        {"help", 0, "Usage: pressling-cli [OPTIONS] SUBCOMMAND", ""},
+        {"articles|--help", 0, "--json", ""},
+        {"catalog|search|--help", 0, "Usage: pressling-cli catalog search [OPTIONS] TEXT", ""},
+        {"", 2, "", "A subcommand is required"},
+        {"frobnicate", 2, "", "unknown command frobnicate"},
+        {"parse", 2, "", "SOURCE is required"},
+        {"parse|--url|not a url|a.xml", 2, "", "--url: not a URL: not a url"},
+        {"catalog|find|x", 2, "", "unknown command find"},
+        {"add|not a url", 2, "", "URL: not a URL: not a url"},
+        {"remove|zero", 2, "", "POSITION: needs a whole number above 0, not zero"},
+        {"articles|--limit|0", 2, "", "--limit: needs a whole number above 0, not 0"},
+        {"export|a|b", 2, "", "not expected: b"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string_view> arguments;
+        for (const auto part : std::views::split(row.arguments, '|')) arguments.emplace_back(part);
+        if (row.arguments.empty()) arguments.clear();
+        const auto run = cli(arguments);
+        EXPECT_TRUE(exitsWith(run, row.status, row.out, row.err)) << row.arguments;
+        if (row.status == 2) EXPECT_TRUE(contains(run.err, "Usage: pressling-cli")) << run.err;
+    }
+    EXPECT_EQ(runCli({"--data-dir"}).status, 2);
+    EXPECT_EQ(runCli({"--data-dir=", "list"}).status, 2);
+}
+
+const std::string kFeed = R"(<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Notes</title><description>About notes</description>
+<item><title>First</title><link>https://example.org/1</link><description>&lt;p&gt;One&lt;/p&gt;</description>
+<pubDate>Tue, 10 Jun 2003 04:00:00 +0200</pubDate></item>
+<item><title>Second</title><guid>g-2</guid><description>Two</description>
+<dc:date>2003-06-11T00:00:00.5Z</dc:date></item>
+</channel></rss>)";
+
+TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
+    test::LoopbackServer server;
+    server.serve("/feed", {.body = kFeed, .contentType = "application/rss+xml"});
+    server.serve("/gone", {.status = 404, .body = "<html>gone</html>"});
+    test::TemporaryDirectory folder;
+    const std::string file = folder.write("my feed.xml", kFeed).string();
+    const std::string blogLink = "file://" + folder.path().string() + "/my%20feed.xml";
+    const std::string feedUrl = server.url("/feed");
+    // Arguments, exit status, and what stdout holds.
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{file},
+         0,
+         R"({"feed":{"title":"Notes","description":"About notes"},"articles":[)"
+         R"({"title":"First","description":"<p>One</p>","web":"Notes","blogLink":")" +
+             blogLink +
+             R"(","link":"https://example.org/1","pubDate":"2003-06-10T02:00:00.000Z"},)"
+             R"({"title":"Second","description":"Two","web":"Notes","blogLink":")" +
+             blogLink +
+             R"(","link":"g-2","pubDate":"2003-06-11T00:00:00.500Z"}]})"
+             "\n"},
+        {{"--url", "https://example.org/feed", file},
+         0,
+         R"("blogLink":"https://example.org/feed")"},
+        {{feedUrl}, 0, R"("blogLink":")" + feedUrl + R"(","link":"g-2")"},
+        {{"--url=https://example.org/x", feedUrl}, 0, R"("blogLink":"https://example.org/x")"},
+        {{"--check", file}, 0, R"({"valid":true,"title":"Notes","description":"About notes"})"},
+        {{"--check", folder.write("page.html", "<html><body>Hi<br></body></html>").string()},
+         0,
+         R"({"valid":false,"title":null,"description":null})"},
+        {{server.url("/gone")}, 1, "404"},
+        {{folder.write("broken.xml", "<rss>\n<channel>\n</rss>").string()}, 1, "line 3"},
+        {{(folder.path() / "missing.xml").string()}, 1, "missing.xml"},
+        {{"ftp://example.org/feed.xml"}, 1, R"({"error":"cannot download ftp://example.org)"},
+    };
+    for (const auto& [given, status, mentions] : rows) {
+        std::vector<std::string_view> arguments{"parse"};
+        arguments.insert(arguments.end(), given.begin(), given.end());
+        const auto run = runCli(arguments);
+        EXPECT_TRUE(exitsWith(run, status, mentions));
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    }
+}
+
+// In-process, where a test can decide when the commands' background work ends.
+// A catalog whose answer is on the main queue before search has returned.
+void answerAtOnce(std::string, CKFeed::SearchCompletion done) {
+    mainQueue().async([done] {
+        done(std::vector<RSSData>{{"Bad\x1b[2J\nname", "a\tb", *Url::parse("https://a.example/")}});
+    });
+}
+
+TEST(InProcess, aCatalogThatAnswersAtOnceFindsTheMainQueueReady) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // First in a fresh process, where nothing else has touched the main queue yet.
+    EXPECT_EXIT(std::exit(cli::runCatalogCommand("x", answerAtOnce)), testing::ExitedWithCode(0),
+                "");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(cli::runCatalogCommand("x", answerAtOnce), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Bad\\x1b[2J\\nname\ta\\tb\thttps://a.example/\n");
+}
+
+TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
+    test::LoopbackServer server;
+    std::promise<void> release;
+    server.handle("/slow", [answer = release.get_future().share()](auto&, auto& response) {
+        answer.wait();
+        response.status = 404;
+    });
+    test::TemporaryDirectory folder;
+    const auto opml = folder.write("a.opml", "<opml version=\"2.0\"><body><outline xmlUrl=\"" +
+                                                 server.url("/slow") + "\"/></body></opml>");
+    EXPECT_EQ(cli::runImportCommand(opml.string(), std::chrono::milliseconds(50)), 1);
+    // The check ends after the command returned: what it writes to must outlive it (ASan).
+    release.set_value();
+    EXPECT_TRUE(waitUntilGlobalQueueIdle(std::chrono::seconds(30)));
+    cli::mainLoop().processPending();
+}
+
+TEST(InProcess, printableShowsControlCharactersAsEscapes) {
+    // Kept; C0, DEL, NUL, a backslash (no faked escape), C1 (U+009B, CSI), bytes not UTF-8.
+    const std::pair<std::string_view, std::string_view> rows[] = {
+        {"plain \xC3\xA9t\xC3\xA9 \xE2\x82\xAC", "plain \xC3\xA9t\xC3\xA9 \xE2\x82\xAC"},
+        {"a\nb\rc\td\x1b[31m\x7f", "a\\nb\\rc\\td\\x1b[31m\\x7f"},
+        {std::string_view("nul\0", 4), "nul\\x00"},
+        {"back\\n", "back\\\\n"},
+        {"csi \xC2\x9B\x32J", "csi \\u009b2J"},
+        {"bad \xFF\xC3", "bad \\xff\\xc3"}};
+    for (const auto& [text, shown] : rows) EXPECT_EQ(cli::printable(text), shown) << shown;
+}
+
+}  // namespace
+}  // namespace pressling
