@@ -38,14 +38,12 @@ protected:
     // What the window shows: the transient message's text, or "title | message+reason".
     QString shown() {
         QString text;
-        for (auto* dialog : window.findChildren<DialogViewController*>()) {
+        for (auto* dialog : window.findChildren<DialogViewController*>())
             text += dialog->textLabel()->text();
-            delete dialog;
-        }
-        for (auto* box : window.findChildren<QMessageBox*>()) {
+        for (auto* box : window.findChildren<QMessageBox*>())
             text += box->text() + " | " + box->informativeText();
-            delete box;
-        }
+        qDeleteAll(window.findChildren<QDialog*>());
+        qDeleteAll(window.findChildren<DialogViewController*>());
         return text;
     }
 
