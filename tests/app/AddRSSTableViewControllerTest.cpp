@@ -1,5 +1,4 @@
-// The catalog screen: what it shows while searching, which search may set its rows, and what
-// a tap and the manual-add alert subscribe to.
+// The catalog screen: which search sets its rows, and what a tap and the typed address add.
 
 #include "app/AddRSSTableViewController.h"
 #include "app/DialogViewController.h"
@@ -72,7 +71,7 @@ TEST_F(AddRSSTableViewControllerTest, onlyTheSearchOfTheCurrentTextSetsTheRows) 
 
     screen.searchField()->setText("tec");
     screen.searchField()->clear();
-    searches[searches.size() - 1].completion(std::vector<RSSData>{feed("Late")});
+    searches.back().completion(std::vector<RSSData>{feed("Late")});
     EXPECT_EQ(rows(), QStringList()) << "a search that ends after the field was cleared";
     EXPECT_EQ(screen.backgroundMessage(), kSearching);
 }
@@ -84,7 +83,7 @@ TEST_F(AddRSSTableViewControllerTest, aTapAndATypedAddressSubscribeButTextThatIs
     searches.back().completion(std::vector<RSSData>{feed("Alpha")});
     screen.tableView()->setCurrentRow(0);
     screen.didSelectRow(0);
-    ASSERT_TRUE(waitUntil([&] { return screen.findChild<DialogViewController*>() != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return screen.findChild<DialogViewController*>(); }));
     EXPECT_EQ(screen.findChild<DialogViewController*>()->textLabel()->text(), "Link added");
     EXPECT_TRUE(screen.tableView()->selectedItems().isEmpty());
     EXPECT_EQ(rows().size(), 1) << "subscribing leaves the rows";

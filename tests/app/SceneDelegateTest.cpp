@@ -1,5 +1,4 @@
-// The shell: the collapse rule, the clean-up at every activation with the list following it,
-// the information screen opened once, and the windows Ctrl+N opens.
+// The shell: the collapse rule, clean-up at each activation, the information screen, Ctrl+N.
 
 #include "app/AppDelegate.h"
 #include "app/InfoViewController.h"
@@ -21,8 +20,7 @@ namespace {
 
 using test::waitUntil;
 
-// Every window's list starts a refresh that reads the stores on another thread: the stores
-// must stay until it is over.
+// Every window's list starts a refresh reading the stores on another thread: wait it out.
 bool refreshesFinished(const std::vector<SceneDelegate*>& scenes) {
     return waitUntil([&] {
         return std::ranges::all_of(scenes, [](const SceneDelegate* scene) {
@@ -43,9 +41,7 @@ TEST(CollapseRuleTest, theListStaysExactlyWhenTheDetailHasNoArticle) {
     EXPECT_TRUE(SceneDelegate::collapseSecondaryOntoPrimary(&navigation, &list));
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&other, &list)) << "no navigation";
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&wrongTop, &list)) << "no detail";
-    BlogPost post;
-    post.link = Url::parse("https://example.org/1");
-    detail->setDetailItem(post);
+    detail->setDetailItem(BlogPost{.link = Url::parse("https://example.org/1")});
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&navigation, &list));
 }
 
@@ -65,8 +61,7 @@ TEST_F(AppDelegateTest, everyActivationCleansUpAndTheListShowsWhatIsLeft) {
     const int activations = delegate.sceneDelegate()->activations();
     activate(delegate.window());
     EXPECT_EQ(model.fetchedObjectCount(), 1u);
-    // The feed was unsubscribed elsewhere (another program, another device).
-    stores.subscribe({});
+    stores.subscribe({});  // unsubscribed elsewhere (another program, another device)
     activate(delegate.window());
     EXPECT_EQ(delegate.sceneDelegate()->activations(), activations + 2);
     EXPECT_EQ(model.rowCount(), 0);
@@ -89,22 +84,20 @@ TEST_F(AppDelegateTest, twoRefreshesFindingNothingOpenOneInformationNarrowingKee
     EXPECT_EQ(std::ranges::count_if(infos, [](auto* info) { return info->isVisible(); }), 1);
     delegate.window()->resize(500, 700);  // with no article open
     SceneDelegate* scene = delegate.sceneDelegate();
-    EXPECT_TRUE(scene->splitViewController()->isCollapsed());
-    EXPECT_TRUE(scene->masterViewController()->isVisible());
-    EXPECT_FALSE(scene->detailViewController()->isVisible());
+    EXPECT_TRUE(scene->splitViewController()->isCollapsed() &&
+                scene->masterViewController()->isVisible() &&
+                !scene->detailViewController()->isVisible());
 }
 
 TEST_F(AppDelegateTest, ctrlNOpensAnotherWindowThatIsASceneOfItsOwn) {
     // Triggered directly: a synthetic key press reaches a shortcut only in an active window.
     auto* action = delegate.window()->findChild<QAction*>("newWindowAction");
-    ASSERT_NE(action, nullptr);
-    EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    ASSERT_TRUE(action && action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_N));
     action->trigger();
     ASSERT_EQ(delegate.sceneDelegates().size(), 2u);
     SceneDelegate* first = delegate.sceneDelegate();
     SceneDelegate* second = delegate.sceneDelegates()[1];
-    EXPECT_NE(second->window(), first->window());
-    EXPECT_TRUE(second->window()->isVisible());
+    EXPECT_TRUE(second->window() != first->window() && second->window()->isVisible());
     // Every window carries the icon, drawn (not scaled up) at every size.
     EXPECT_EQ(second->window()->windowIcon().actualSize(QSize(256, 256)), QSize(256, 256));
     // And its own menu bar, whose File menu holds the subscription commands after New Window.
@@ -114,10 +107,9 @@ TEST_F(AppDelegateTest, ctrlNOpensAnotherWindowThatIsASceneOfItsOwn) {
     EXPECT_EQ(file.mid(0, 4), (QStringList{"New Window", "Add Feed…", "Import Subscriptions…",
                                            "Export Subscriptions…"}));
     // Each window cleans up on its own activation (the platform may have activated it once).
-    const int firstActivations = first->activations(), secondActivations = second->activations();
+    const std::pair before{first->activations(), second->activations() + 1};
     activate(second->window());
-    EXPECT_EQ(second->activations(), secondActivations + 1);
-    EXPECT_EQ(first->activations(), firstActivations);
+    EXPECT_EQ(std::pair(first->activations(), second->activations()), before);
     // Closed, it is gone for good.
     ASSERT_TRUE(refreshesFinished(delegate.sceneDelegates()));
     second->window()->close();

@@ -1,5 +1,4 @@
-// One application per data folder, between real pressling processes: a second launch hands its
-// address to the first and exits, and what a killed instance leaves behind blocks nobody.
+// One pressling per data folder: a second launch hands over its link; a killed one blocks nobody.
 
 #include "app/SingleInstance.h"
 #include "support/LoopbackServer.h"
@@ -17,9 +16,8 @@ using test::waitUntil;
 class SingleInstanceTest : public ::testing::Test {
 protected:
     SingleInstanceTest() {
-        for (const char* path : {"/first", "/second"}) {
+        for (const char* path : {"/first", "/second"})
             server.serve(path, {200, test::rssDocument(path + 1, 1), "application/rss+xml"});
-        }
     }
     // pressling on the test's folder with arguments, started (and killed with the test).
     QProcess& launch(const QStringList& arguments) {
@@ -56,8 +54,8 @@ TEST_F(SingleInstanceTest, aSecondLaunchHandsOverAndAKilledInstanceBlocksNoOne) 
     ASSERT_TRUE(listening());
     QProcess& second = launch({feedLink("/first")});
     ASSERT_TRUE(second.waitForFinished());
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(std::pair(second.exitStatus(), second.exitCode()),
+              std::pair(QProcess::NormalExit, 0));
     EXPECT_TRUE(subscribed("/first")) << "the running instance subscribes";
     EXPECT_EQ(running.state(), QProcess::Running);
 

@@ -1,5 +1,4 @@
-// Subscribing from a window: each outcome as the user sees it, and checks that run in the
-// background while the window goes on working.
+// Subscribing from a window: each outcome as shown, and checks running while the window works.
 
 #include "app/DialogViewController.h"
 #include "app/ScreenPresenter.h"
@@ -39,14 +38,12 @@ protected:
     // What the window shows: the transient message's text, or "title | message+reason".
     QString shown() {
         QString text;
-        for (auto* dialog : window.findChildren<DialogViewController*>()) {
+        for (auto* dialog : window.findChildren<DialogViewController*>())
             text += dialog->textLabel()->text();
-            delete dialog;
-        }
-        for (auto* box : window.findChildren<QMessageBox*>()) {
+        for (auto* box : window.findChildren<QMessageBox*>())
             text += box->text() + " | " + box->informativeText();
-            delete box;
-        }
+        qDeleteAll(window.findChildren<QDialog*>());
+        qDeleteAll(window.findChildren<DialogViewController*>());
         return text;
     }
 
@@ -64,9 +61,13 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         return Reply{200, test::rssDocument(title, 1), "application/rss+xml"};
     };
     // Its one entry has no title either, which the feed would otherwise take as its own.
-    const std::string untitled =
-        R"(<?xml version="1.0"?><rss version="2.0"><channel><item><link>https://example.org/1)"
-        "</link><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate></item></channel></rss>";
+    const Reply untitled{
+        200,
+        R"(<?xml version="1.0"?><rss version="2.0"><channel><item><link>)"
+        "https://example.org/1</link><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate></item>"
+        "</channel></rss>",
+        "application/rss+xml"};
+    const Reply page{200, "<html><title>Shop</title></html>", "text/html"};
     KeyValueStore unwritable{"/nonexistent/folder/kvstore.sqlite"};
     const struct {
         const char* path;
@@ -79,18 +80,8 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         {"/good", feed("Good"), false, "Link added", "", 1},
         {"/sameTitle", feed("Good"), false, "Link added", "", 0},
         {"/missing", {404, "gone", "text/plain"}, false, "RSS not found | We will check", "404", 0},
-        {"/page",
-         {200, "<html><title>Shop</title></html>", "text/html"},
-         false,
-         "RSS not found",
-         "not a feed",
-         0},
-        {"/untitled",
-         {200, untitled, "application/rss+xml"},
-         false,
-         "RSS not found",
-         "no title",
-         0},
+        {"/page", page, false, "RSS not found", "not a feed", 0},
+        {"/untitled", untitled, false, "RSS not found", "no title", 0},
         {"/unwritable", feed("Other"), true, "Error | The feed works", "/nonexistent/folder", 0},
     };
     for (const auto& row : rows) {
@@ -99,21 +90,19 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         announced = 0;
         subscribeAndWait(row.path, row.unwritableList ? unwritable : stores.list());
         const QString text = shown();
-        EXPECT_TRUE(text.startsWith(row.shows)) << text.toStdString();
-        EXPECT_TRUE(text.contains(row.reason)) << text.toStdString();
+        EXPECT_TRUE(text.startsWith(row.shows) && text.contains(row.reason)) << text.toStdString();
         EXPECT_EQ(announced, row.announced);
     }
     EXPECT_EQ(loadWebs(stores.list()), (std::vector<Web>{{"Good", server.url("/good"), {}}}));
 }
 
-// Two checks whose servers stall: they run while the window goes on handling events, with the
-// busy cursor until both have ended, and each outcome comes once, the later-started check's first.
+// Two stalled checks: the window works on, busy until both end; each outcome once, as they end.
 TEST_F(SubscribeTest, stalledChecksLeaveTheWindowWorkingAndEndInTheOrderTheyFinish) {
     std::promise<void> release[2];
     std::vector<std::string> finished;
     for (int i = 0; i < 2; ++i) {
         const std::string path = i == 0 ? "/first" : "/second";
-        std::shared_future<void> released = release[i].get_future().share();
+        std::shared_future released = release[i].get_future().share();
         server.handle(path, [released](const httplib::Request&, httplib::Response& response) {
             released.wait();
             response.set_content(test::rssDocument("Stalled", 1), "application/rss+xml");

@@ -1,5 +1,4 @@
-// The sidebar of sources, the subscriptions screen and the three-column window: what they show,
-// what choosing and deleting do, and how they follow changes made here and by other programs.
+// The sidebar, the subscriptions screen and the three-column window, following changes anywhere.
 
 #include "app/AddRSSTableViewController.h"
 #include "app/AppDelegate.h"
@@ -17,7 +16,6 @@
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -112,43 +110,27 @@ TEST_F(SubscriptionScreensTest, theSidebarListsAllThenTheSourcesByTitleAndPostsW
     EXPECT_EQ(posted.size(), 2u);
 }
 
-// Each way of deleting b (row 2) while c or b is chosen.
-struct DeleteRow {
-    const char* name;
-    IndexPath chosen;
-    std::function<void(SidebarViewController&)> remove;
-    IndexPath chosenAfter;
-    IndexPath lastPosted;
-};
-
 TEST_F(SubscriptionScreensTest, deletingASourceRemovesItsPositionAndChoosesAsEachWayShould) {
-    const DeleteRow rows[] = {
-        {"swipe: position 1, then All again",
-         {1, 3},
-         [](SidebarViewController& s) {
-             choose(s.trailingSwipeActions({1, 2}));
-         },
-         {0, 0},
-         {0, 0}},
-        {"context menu: the choice stays",
-         {1, 3},
-         [](SidebarViewController& s) {
-             choose(s.contextMenu({1, 2}));
-         },
-         {1, 2},
-         {1, 3}},
-        {"Delete key on the chosen source: gone, so All",
-         {1, 2},
-         [](SidebarViewController& s) { QTest::keyClick(s.collectionView(), Qt::Key_Delete); },
-         {0, 0},
-         {0, 0}},
+    enum Way { swipe, menu, key };
+    const struct {
+        const char* name;
+        IndexPath chosen;
+        Way way;
+        IndexPath chosenAfter, lastPosted;
+    } rows[] = {
+        {"swipe: position 1, then All again", {1, 3}, swipe, {0, 0}, {0, 0}},
+        {"context menu: the choice stays", {1, 3}, menu, {1, 2}, {1, 3}},
+        {"Delete key on the chosen source: gone, so All", {1, 2}, key, {0, 0}, {0, 0}},
     };
-    for (const DeleteRow& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         stores.subscribe({feed("b"), feed("a", true), feed("c")});
         SidebarViewController sidebar(stores.list(), stores.articles());
         sidebar.selectItem(row.chosen);
-        row.remove(sidebar);
+        if (row.way == key) QTest::keyClick(sidebar.collectionView(), Qt::Key_Delete);
+        if (row.way != key)
+            choose(row.way == swipe ? sidebar.trailingSwipeActions({1, 2})
+                                    : sidebar.contextMenu({1, 2}));
         EXPECT_EQ(storedTitles(), (std::vector<std::string>{"a", "c"}));
         EXPECT_EQ(shown(sidebar), (QStringList{"All", "Sources", "a!", "c"}));
         EXPECT_EQ(sidebar.selectedIndexPath(), row.chosenAfter);
@@ -156,8 +138,7 @@ TEST_F(SubscriptionScreensTest, deletingASourceRemovesItsPositionAndChoosesAsEac
     }
 }
 
-// The row's index names another feed once another program changed the list: the screens must
-// remove the feed the row shows, and nothing when it is gone.
+// Another program changed the list under the row: remove the row's feed, or nothing if it is gone.
 TEST_F(SubscriptionScreensTest, aDeleteRemovesTheFeedTheRowShowsNeverANeighbour) {
     struct Case {
         const char* name;
@@ -184,33 +165,28 @@ TEST_F(SubscriptionScreensTest, aDeleteRemovesTheFeedTheRowShowsNeverANeighbour)
     }
 }
 
-TEST_F(SubscriptionScreensTest, theSubscriptionsScreenListsDeletesAddsAndCloses) {
+TEST_F(SubscriptionScreensTest, theSubscriptionsScreenListsAddsAndClosesAndTheSidebarAddsToo) {
     QStringList segues;
     ui::Storyboard::registerSegue("addLink", [&](QWidget*) { segues << "addLink"; });
     LinksTableViewController links(stores.list(), stores.articles());
     links.show();
-    const std::string a = feed("a").url, b = feed("b").url, c = feed("c").url;
-    EXPECT_EQ(shown(links),
-              (QStringList{QString::fromStdString("a " + a + " !"),
-                           QString::fromStdString("b " + b), QString::fromStdString("c " + c)}));
-    choose(links.deleteMenu(1));
-    EXPECT_EQ(shown(links).size(), 2);
-    EXPECT_EQ(links.deleteMenu(2), nullptr);
+    const auto row = [](const char* title, const char* flag) {
+        return QString::fromStdString(std::string(title) + " " + feed(title).url + flag);
+    };
+    EXPECT_EQ(shown(links), (QStringList{row("a", " !"), row("b", ""), row("c", "")}));
+    EXPECT_EQ(links.deleteMenu(3), nullptr);
     links.add();
     EXPECT_EQ(segues, QStringList{"addLink"});
     links.findChild<QPushButton*>("doneButton")->click();
     EXPECT_FALSE(links.isVisible());
     ui::Storyboard::registerSegue("addLink", {});
-}
-
-TEST_F(SubscriptionScreensTest, addSourcePresentsTheCatalogWhoseDoneClosesIt) {
+    // The sidebar's add button presents the catalog, whose Done closes it.
     QWidget window;
     auto* sidebar = new SidebarViewController(stores.list(), stores.articles(), &window);
     window.show();
     sidebar->addSourceButton()->click();
     auto* catalog = window.findChild<AddRSSTableViewController*>();
-    ASSERT_NE(catalog, nullptr);
-    EXPECT_TRUE(catalog->isVisible());
+    ASSERT_TRUE(catalog && catalog->isVisible());
     catalog->findChild<QPushButton*>("doneButton")->click();
     EXPECT_FALSE(catalog->isVisible());
 }
@@ -227,8 +203,7 @@ TEST_F(SubscriptionScreensTest, changesByAnotherProgramShowUpWithoutARefreshForF
     StoredWebsWatcher watcher(stores.list());
     SidebarViewController sidebar(stores.list(), stores.articles());
     LinksTableViewController links(stores.list(), stores.articles());
-    watcher.check();
-    EXPECT_TRUE(names.empty()) << "nothing changed";
+    watcher.check();  // nothing changed: nothing heard (the list at the end)
     elsewhere({feed("b"), feed("a", true), feed("c"), feed("d")});
     watcher.check();
     EXPECT_EQ(shown(sidebar).last(), "d");
@@ -255,43 +230,34 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
         delegate.didFinishLaunching({});
         SceneDelegate* scene = delegate.sceneDelegate();
         MainViewController* split = scene->splitViewController();
-        if (idiom == ui::UserInterfaceIdiom::phone) {
-            EXPECT_EQ(scene->sidebarViewController(), nullptr);
+        reading::MasterViewController* list = scene->masterViewController();
+        SidebarViewController* sidebar = scene->sidebarViewController();
+        ASSERT_EQ(sidebar == nullptr, idiom == ui::UserInterfaceIdiom::phone);
+        if (!sidebar) {
             EXPECT_EQ(split->supplementaryViewController(), nullptr);
-            EXPECT_EQ(split->primaryViewController(), scene->masterViewController());
+            EXPECT_EQ(split->primaryViewController(), list);
         } else {
-            ASSERT_NE(scene->sidebarViewController(), nullptr);
-            EXPECT_TRUE(
-                split->primaryViewController()->isAncestorOf(scene->sidebarViewController()));
-            EXPECT_EQ(split->supplementaryViewController(), scene->masterViewController());
+            EXPECT_TRUE(split->primaryViewController()->isAncestorOf(sidebar));
+            EXPECT_EQ(split->supplementaryViewController(), list);
             EXPECT_TRUE(
                 split->secondaryViewController()->isAncestorOf(scene->detailViewController()));
-            EXPECT_TRUE(scene->sidebarViewController()->isVisible());
-            EXPECT_GE(scene->masterViewController()->width(), 400);
-            EXPECT_LE(scene->masterViewController()->width(), 520);
+            EXPECT_TRUE(sidebar->isVisible());
+            EXPECT_TRUE(list->width() >= 400 && list->width() <= 520) << list->width();
             delegate.window()->resize(600, 700);
             EXPECT_EQ(split->topColumn(), ui::SplitViewController::Column::supplementary);
-            EXPECT_TRUE(scene->masterViewController()->isVisible());
-            // Back to the sources; choosing one brings the list again.
-            split->displayModeButtonItem()->trigger();
-            EXPECT_TRUE(scene->sidebarViewController()->isVisible());
-            scene->sidebarViewController()->selectItem({1, 1});
-            EXPECT_TRUE(scene->masterViewController()->isVisible());
+            EXPECT_TRUE(list->isVisible());
+            split->displayModeButtonItem()->trigger();  // back to the sources; a choice, the list
+            EXPECT_TRUE(sidebar->isVisible());
+            sidebar->selectItem({1, 1});
+            EXPECT_TRUE(list->isVisible());
         }
-        // Manage feeds opens the subscriptions screen.
-        QAction* manage = scene->masterViewController()->manageFeedsAction();
-        EXPECT_TRUE(manage->isEnabled());
-        manage->trigger();
+        list->manageFeedsAction()->trigger();  // opens the subscriptions screen
         EXPECT_NE(delegate.window()->findChild<LinksTableViewController*>(), nullptr);
-        EXPECT_TRUE(
-            waitUntil([&] { return scene->masterViewController()->refreshesInFlight() == 0; }));
-        if (SidebarViewController* sidebar = scene->sidebarViewController()) {
-            // The refresh failed every feed (a refused port): the sidebar says so, and why.
+        EXPECT_TRUE(waitUntil([&] { return list->refreshesInFlight() == 0; }));
+        if (sidebar) {  // the refresh failed every feed (a refused port): the sidebar says why
             EXPECT_EQ(shown(*sidebar)[3], "b!");
-            EXPECT_TRUE(sidebar->index({1, 2})
-                            .data(Qt::ToolTipRole)
-                            .toString()
-                            .contains(QString::fromStdString(feed("b").url)));
+            const QVariant tip = sidebar->index({1, 2}).data(Qt::ToolTipRole);
+            EXPECT_TRUE(tip.toString().contains(QString::fromStdString(feed("b").url)));
         }
     }
     ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad);

@@ -16,6 +16,7 @@ namespace pressling::extension {
 namespace {
 
 using namespace test;
+using namespace std::chrono_literals;
 
 // An entry without a title, which an untitled feed would otherwise take as its own.
 Reply feed(std::string_view title) {
@@ -42,8 +43,8 @@ TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndCl
     const std::string same = R"([{"title":"Daily","url":"https:\/\/elsewhere\/"}])";
     const std::string stored = std::string(kLinkAddedInfo), notFeed = std::string(kNotAFeedInfo);
 
-    // The list before (none: no entry at all), how the link comes, the outcome, and the list
-    // after (none: byte for byte as before).
+    // The list before (none: no entry), how the link comes, the outcome, the list after (none: as
+    // before, byte for byte).
     const struct {
         std::optional<std::string> before;
         Given given;
@@ -71,15 +72,12 @@ TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndCl
         SCOPED_TRACE(row.link);
         TemporaryDirectory folder;
         KeyValueStore store(folder.path() / "kvstore.sqlite");
-        if (row.before) {
-            ASSERT_TRUE(store.setData(*row.before, "storedRss").has_value());
-        }
+        if (row.before) ASSERT_TRUE(store.setData(*row.before, "storedRss").has_value());
         const QString link = QString::fromStdString(row.link);
         QGuiApplication::clipboard()->setText(row.given == Given::clipboard ? link : "Not a link");
 
         // A stalled server is given up within a second or two instead of twenty.
-        AddViewController window(store, {.lowSpeedTime = std::chrono::seconds(1),
-                                         .totalTimeout = std::chrono::seconds(3)});
+        AddViewController window(store, {.lowSpeedTime = 1s, .totalTimeout = 3s});
         window.show();
         QSignalSpy shown(&window, &AddViewController::resultShown);
         window.viewDidLoad(row.given == Given::argument ? std::optional(link) : std::nullopt);
@@ -93,9 +91,7 @@ TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndCl
             QCoreApplication::sendEvent(&window, &enter);
             QCoreApplication::sendEvent(&window, &drop);
         }
-        if (row.given != Given::nothing) {
-            EXPECT_EQ(window.infoLabel()->text(), "Loading...");
-        }
+        if (row.given != Given::nothing) EXPECT_EQ(window.infoLabel()->text(), "Loading...");
         ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }));
         EXPECT_EQ(window.titleLabel()->text().toStdString(), row.title);
         EXPECT_TRUE(window.infoLabel()->text().startsWith(QString::fromStdString(row.info)))

@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""Fails when the feedgrab binary holds code of the article store, the refresh, the add and
-remove flows or the reader's screens, or loads the web engine; or when it lacks the parser,
-the subscription list or the catalog's save (so that a stripped or wrong binary cannot pass).
-Usage: check_feedgrab_links.py FEEDGRAB"""
+"""check_feedgrab_links.py FEEDGRAB: fails if feedgrab holds the store, the refresh, the flows,
+the reader's screens or the web engine, or lacks the parser, the list or the catalog's save."""
 import re
 import subprocess
 import sys

@@ -1,5 +1,4 @@
-// The main queue on Qt's event loop: work from many threads, delays, work that throws, and a
-// closed queue that a late worker still reaches.
+// The main queue on Qt's event loop: many threads, delays, throwing work, a closed queue.
 
 #include "support/QtTestSupport.h"
 #include "ui/QtMainQueue.h"

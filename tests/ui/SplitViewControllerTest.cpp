@@ -80,17 +80,16 @@ TEST(ThreeColumnsTest, collapsedTheTopColumnHandlerChoosesAndTheButtonLeadsBackO
                (page->isVisible() ? "P" : "");
     };
     EXPECT_EQ(shown(), "SLP");
-    EXPECT_GE(list->width(), 400);
-    EXPECT_LE(list->width(), 520);
+    EXPECT_TRUE(list->width() >= 400 && list->width() <= 520) << list->width();
     split.resize(500, 600);
     EXPECT_EQ(proposed, std::vector{SplitViewController::Column::secondary});
     EXPECT_EQ(shown(), "L");
     split.showDetail();
     EXPECT_EQ(shown(), "P");
-    split.displayModeButtonItem()->trigger();
-    EXPECT_EQ(shown(), "L");
-    split.displayModeButtonItem()->trigger();
-    EXPECT_EQ(shown(), "S");
+    for (const char* column : {"L", "S"}) {  // back one column at a time
+        split.displayModeButtonItem()->trigger();
+        EXPECT_EQ(shown(), column);
+    }
     EXPECT_FALSE(split.displayModeButtonItem()->isVisible());
     split.showSupplementary();
     EXPECT_EQ(shown(), "L");
