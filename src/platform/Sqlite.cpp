@@ -3,10 +3,16 @@
 #include <fmt/format.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cassert>
+#include <chrono>
+#include <thread>
 
 namespace pressling::sqlite {
 namespace {
+
+// Whether another connection holds what the statement needed.
+bool isBusy(const Error& error) { return error.code == SQLITE_BUSY || error.code == SQLITE_LOCKED; }
 
 // Enough of a statement's text to recognise it in a message.
 std::string excerpt(std::string_view sql) {
@@ -65,15 +71,27 @@ Result<Database> Database::open(const std::filesystem::path& path, Options optio
     const char* file = sqlite3_db_filename(raw, "main");
     if (options.wal && file != nullptr && *file != '\0') {
         // journal_mode answers with a row naming the mode now in force; a file that cannot
-        // switch (a read-only folder, say) keeps its mode and says so.
-        auto pragma = db.prepare("PRAGMA journal_mode=WAL");
-        if (!pragma) return std::unexpected(std::move(pragma.error()));
-        auto row = pragma->step();
-        if (!row) return std::unexpected(std::move(row.error()));
-        if (!*row || pragma->columnText(0) != "wal") {
-            return std::unexpected(makeError(
-                path, "cannot switch to WAL journal mode", SQLITE_ERROR,
-                fmt::format("journal mode is \"{}\"", *row ? pragma->columnText(0) : "")));
+        // switch (a read-only folder, say) keeps its mode and says so. The switch needs the
+        // file to itself, and SQLite answers "busy" at once rather than calling the busy
+        // handler when another program holds it (several programs opening a new file at
+        // once), so a busy answer is tried again until the busy time-out has passed.
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(std::max(options.busyTimeoutMs, 0));
+        for (;;) {
+            auto pragma = db.prepare("PRAGMA journal_mode=WAL");
+            if (!pragma) return std::unexpected(std::move(pragma.error()));
+            auto row = pragma->step();
+            if (!row && isBusy(row.error()) && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            if (!row) return std::unexpected(std::move(row.error()));
+            if (!*row || pragma->columnText(0) != "wal") {
+                return std::unexpected(makeError(
+                    path, "cannot switch to WAL journal mode", SQLITE_ERROR,
+                    fmt::format("journal mode is \"{}\"", *row ? pragma->columnText(0) : "")));
+            }
+            break;
         }
     }
     return db;
