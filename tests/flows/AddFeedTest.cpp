@@ -14,8 +14,7 @@ namespace {
 
 using namespace test;
 
-// The process's catalog and data folder are chosen once per process: point both at a throwaway
-// folder before any test of this executable runs.
+// The catalog and data folder are chosen once per process: both in a throwaway folder.
 class ThrowawayDataEnvironment : public testing::Environment {
 public:
     void SetUp() override {
@@ -32,8 +31,7 @@ private:
 [[maybe_unused]] auto* const gThrowawayData =
     testing::AddGlobalTestEnvironment(new ThrowawayDataEnvironment);
 
-// An RSS 2.0 feed with one entry dated dateText. The entry has neither title nor description,
-// which the feed would otherwise take as its own when it lacks them.
+// An RSS 2.0 feed with one entry, untitled and undescribed so that the feed cannot take them.
 Reply feed(std::optional<std::string_view> title, std::optional<std::string_view> description = {},
            std::string_view dateText = "Tue, 03 Jun 2003 09:39:21 GMT") {
     return Reply{
@@ -65,8 +63,7 @@ std::string outcome(const std::expected<void, AddRSSError>& added) {
     return fmt::format("http {}", added.error().downloadError()->httpStatus);
 }
 
-// Every stored subscription has the candidate's own address: addresses are not compared.
-// "added" is also the outcome for a title already subscribed, which leaves the list unwritten.
+// Addresses are not compared; a title already subscribed is "added" and leaves the list unwritten.
 TEST_F(AddFeedTest, appendsOnlyAUsableFeedWhoseTitleIsNotYetSubscribed) {
     const struct {
         const char* name;
