@@ -66,9 +66,10 @@ TEST_F(RemoveFeedTest, changesNothingForAPositionOutsideTheListOrWhenTheArticles
     EXPECT_TRUE(removeWeb(2, kv, *store).error().isIndexOutOfRange());
 
     alterStoreFile(store.file(), kFailDeletes);
-    const auto removed = removeWeb(0, kv, *store).error();
-    EXPECT_TRUE(removed.isArticlesNotDeleted());
-    EXPECT_EQ(removed.storeError->kind, StoreError::Kind::deleteFailed);
+    auto removed = removeWeb(0, kv, *store);
+    ASSERT_FALSE(removed);
+    EXPECT_TRUE(removed.error().isArticlesNotDeleted());
+    EXPECT_EQ(removed.error().storeError->kind, StoreError::Kind::deleteFailed);
     EXPECT_EQ(storedBytes(), before);
     EXPECT_EQ(storedTitles(kAlpha.url).size(), 2u);
     EXPECT_EQ(announcements, 0);
