@@ -32,9 +32,9 @@ Reply feed(std::string body, bool chunked = false) {
     return Reply{.body = std::move(body), .contentType = "application/rss+xml", .chunked = chunked};
 }
 Reply gzipped(const std::string& document) {
-    Reply reply = feed(test::gzip(document));
-    reply.headers = {{"Content-Encoding", "gzip"}};
-    return reply;
+    return Reply{.body = test::gzip(document),
+                 .contentType = "application/rss+xml",
+                 .headers = {{"Content-Encoding", "gzip"}}};
 }
 Reply status(int code, std::string retryAfter = "") {
     Reply reply{.status = code, .body = "page"};
@@ -202,8 +202,9 @@ TEST_P(Download, EndsAsPlanned) {
         EXPECT_NE(error.message.find(part), std::string::npos) << error.message;
     }
     // The date form is counted from the moment the answer arrived: a few seconds of leeway.
-    if (way == Way::loop) EXPECT_EQ(error.retryAfter.has_value(), c.retryAfter.has_value());
-    if (way == Way::loop && error.retryAfter && c.retryAfter) {
+    if (way == Way::download) return;
+    EXPECT_EQ(error.retryAfter.has_value(), c.retryAfter.has_value());
+    if (error.retryAfter && c.retryAfter) {
         EXPECT_LE(*error.retryAfter, *c.retryAfter);
         EXPECT_GE(*error.retryAfter, *c.retryAfter - 10s);
     }
