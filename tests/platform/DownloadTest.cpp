@@ -154,6 +154,13 @@ const DownloadCase kCases[] = {
 
 enum class Way { download, loop };
 
+// The result of url, once loop has carried it.
+std::future<DownloadResult> fetch(DownloadLoop& loop, const std::string& url) {
+    auto done = std::make_shared<std::promise<DownloadResult>>();
+    loop.add({url, {}, {}}, [done](DownloadResult result) { done->set_value(std::move(result)); });
+    return done->get_future();
+}
+
 // What the case's transfer gives, carried the way under test.
 DownloadResult transfer(Way way, const std::string& url, const DownloadOptions& options) {
     if (way == Way::download) {
@@ -161,10 +168,8 @@ DownloadResult transfer(Way way, const std::string& url, const DownloadOptions& 
         if (!body) return std::unexpected(std::move(body.error()));
         return DownloadResponse{200, std::move(*body), {}, {}};
     }
-    std::promise<DownloadResult> done;
     DownloadLoop loop(options, {});
-    loop.add({url, {}, {}}, [&](DownloadResult result) { done.set_value(std::move(result)); });
-    return done.get_future().get();
+    return fetch(loop, url).get();
 }
 
 // The servers a case may use; every case asks for /feed on one of them.
@@ -240,15 +245,11 @@ TEST(DownloadLoopTest, runsTransfersSideBySideUpToTheCapPerHostOnReusedConnectio
     std::vector<std::future<DownloadResult>> results;
     {
         DownloadLoop loop(kShort, {.maxTransfers = 32, .maxPerHost = kCap});
-        for (int i = 0; i < kCap * kWaves; ++i) {
-            auto done = std::make_shared<std::promise<DownloadResult>>();
-            results.push_back(done->get_future());
-            loop.add({server.url("/feed"), {}, {}},
-                     [done](DownloadResult result) { done->set_value(std::move(result)); });
-        }
+        for (int i = 0; i < kCap * kWaves; ++i) results.push_back(fetch(loop, server.url("/feed")));
     }
-    for (auto& result : results)
+    for (auto& result : results) {
         EXPECT_EQ(result.get().value_or(DownloadResponse{}).body, "document");
+    }
     EXPECT_EQ(mostAtOnce, kCap);
     EXPECT_LE(clientPorts.size(), std::size_t(kCap));
 }
