@@ -14,26 +14,15 @@ namespace {
 
 using namespace test;
 
-// The process's catalog and data folder are chosen once per process: point both at a throwaway
-// folder before any test of this executable runs.
-class ThrowawayDataEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        folder_ = std::make_unique<TemporaryDirectory>();
-        setDataFolderOverride(folder_->path());
-        ::setenv("PRESSLING_CATALOG",
-                 ("sqlite:" + (folder_->path() / "catalog.sqlite").string()).c_str(), 1);
-    }
-    void TearDown() override { folder_.reset(); }
+// The catalog and data folder are chosen once per process: both in a throwaway folder.
+const TemporaryDirectory gData;
+[[maybe_unused]] const bool gDataChosen = [] {
+    setDataFolderOverride(gData.path());
+    const auto catalog = "sqlite:" + (gData.path() / "catalog.sqlite").string();
+    return ::setenv("PRESSLING_CATALOG", catalog.c_str(), 1) == 0;
+}();
 
-private:
-    std::unique_ptr<TemporaryDirectory> folder_;
-};
-[[maybe_unused]] auto* const gThrowawayData =
-    testing::AddGlobalTestEnvironment(new ThrowawayDataEnvironment);
-
-// An RSS 2.0 feed with one entry dated dateText. The entry has neither title nor description,
-// which the feed would otherwise take as its own when it lacks them.
+// An RSS 2.0 feed with one entry, untitled and undescribed so that the feed cannot take them.
 Reply feed(std::optional<std::string_view> title, std::optional<std::string_view> description = {},
            std::string_view dateText = "Tue, 03 Jun 2003 09:39:21 GMT") {
     return Reply{
@@ -65,8 +54,7 @@ std::string outcome(const std::expected<void, AddRSSError>& added) {
     return fmt::format("http {}", added.error().downloadError()->httpStatus);
 }
 
-// Every stored subscription has the candidate's own address: addresses are not compared.
-// "added" is also the outcome for a title already subscribed, which leaves the list unwritten.
+// Addresses are not compared; a title already subscribed is "added" and leaves the list unwritten.
 TEST_F(AddFeedTest, appendsOnlyAUsableFeedWhoseTitleIsNotYetSubscribed) {
     const struct {
         const char* name;

@@ -1,5 +1,4 @@
-// The clean-up at every window activation: it keeps the articles of subscribed feeds (whatever
-// their title), drops the others, and deletes nothing on the strength of a list it did not read.
+// The clean-up keeps subscribed feeds' articles, drops others, and never trusts an unread list.
 
 #include "flows/Cleanup.h"
 
@@ -32,9 +31,7 @@ TEST_F(CleanUpArticles, keepsRetitledAndUntitledFeedsAndRemovesUnsubscribedOnesU
     ASSERT_TRUE(saveArticles(feedEntries(2, "G", "https://gone.example/feed", "Gone"), *store));
     const std::string composed = "https://n.example/caf\u00e9";  // listed decomposed below
     ASSERT_TRUE(saveArticles({article("N", "https://n.example/1", day(1), composed, "N")}, *store));
-    BlogPost orphan;  // no blogLink: written by someone else, belongs to no feed
-    orphan.title = "Orphan";
-    store->insert(orphan);
+    store->insert(BlogPost{.title = "Orphan"});  // no blogLink: written by another, in no feed
     ASSERT_TRUE(store->save());
     storeList({{"A title in the list", kFeedA, std::nullopt},
                {"Untitled feed", kFeedB, false},

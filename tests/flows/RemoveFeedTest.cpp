@@ -1,5 +1,5 @@
-// Removing a subscription: the position is the one loadWebs gives, the feed's articles go
-// first, and a store that refuses the deletion leaves the list exactly as it was.
+// Removing a subscription at its loadWebs position, articles first; a refused delete changes
+// nothing.
 
 #include "flows/RemoveFeed.h"
 

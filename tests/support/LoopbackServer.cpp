@@ -8,14 +8,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <stdexcept>
 #include <system_error>
 
 namespace pressling::test {
 namespace {
 
-// Small enough that a chunked reply of a few hundred KiB really arrives in many pieces.
-constexpr std::size_t kChunkSize = 16 * 1024;
+constexpr std::size_t kChunkSize = 16 * 1024;  // a reply of a few hundred KiB in many pieces
 
 std::string loopbackUrl(int port, std::string_view path) {
     return "http://127.0.0.1:" + std::to_string(port) + std::string(path);
@@ -43,13 +43,6 @@ std::pair<int, int> bindLoopbackSocket() {
     return {fd, ntohs(address.sin_port)};
 }
 
-// The types cpp-httplib 0.11 compresses by itself when the client accepts br or gzip.
-bool httplibCompresses(std::string_view type) {
-    return (type.starts_with("text/") && type != "text/event-stream") || type == "image/svg+xml" ||
-           type == "application/javascript" || type == "application/json" ||
-           type == "application/xml" || type == "application/xhtml+xml";
-}
-
 }  // namespace
 
 std::string RecordedRequest::header(const std::string& name) const {
@@ -58,10 +51,8 @@ std::string RecordedRequest::header(const std::string& name) const {
 }
 
 LoopbackServer::LoopbackServer() {
-    // A keep-alive connection left open holds a worker this long, and stop() waits for workers.
-    server_.set_keep_alive_timeout(1);
-    // One handler for everything, so that an unplanned request of any method fails the test
-    // instead of being answered quietly.
+    server_.set_keep_alive_timeout(1);  // stop() waits for workers an idle connection holds
+    // One handler for everything: an unplanned request of any method fails the test.
     server_.set_pre_routing_handler([this](const auto& request, auto& response) {
         dispatch(request, response);
         return httplib::Server::HandlerResponse::Handled;
@@ -69,8 +60,7 @@ LoopbackServer::LoopbackServer() {
     port_ = server_.bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(), listenReturned_ = true; });
-    // Connections already queue on the bound socket, but stop() does nothing until the server
-    // runs: a test that ended at once would leave the destructor joining a server nobody stops.
+    // stop() does nothing until the server runs: the destructor would join a server never stopped.
     while (!server_.is_running() && !listenReturned_) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -87,11 +77,6 @@ void LoopbackServer::handle(std::string path, Handler handler) {
 }
 
 void LoopbackServer::serve(std::string path, Reply reply) {
-    if (reply.headers.count("Content-Encoding") != 0 && httplibCompresses(reply.contentType)) {
-        // httplib would encode the body a second time and send two Content-Encoding headers.
-        ADD_FAILURE() << "Reply for " << path << " carries a Content-Encoding, so its type must "
-                      << "not be one httplib compresses: " << reply.contentType;
-    }
     handle(std::move(path), [reply = std::move(reply)](const auto&, httplib::Response& response) {
         response.status = reply.status;
         for (const auto& [name, value] : reply.headers) response.set_header(name, value);
@@ -107,8 +92,7 @@ void LoopbackServer::serve(std::string path, Reply reply) {
 void LoopbackServer::serveSlowly(std::string path, SlowReply reply) {
     handle(std::move(path), [reply = std::move(reply)](const auto&, httplib::Response& response) {
         const std::size_t total = reply.pieces * reply.pieceBytes;
-        // Called again after each piece, with offset = the bytes sent so far. Stopping short of
-        // the declared length makes httplib close the connection.
+        // Called after each piece with the bytes sent so far; short of the length, httplib closes.
         response.set_content_provider(
             reply.declaredLength.value_or(total), reply.contentType,
             [reply, total](std::size_t offset, std::size_t, httplib::DataSink& sink) {
@@ -143,15 +127,12 @@ void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response
     Handler handler;
     {
         std::lock_guard lock(mutex_);
-        requests_.push_back(
-            {request.method, request.path, request.target, request.headers, request.body});
+        requests_.push_back({request.method, request.path, request.headers});
         if (const auto found = handlers_.find(request.path); found != handlers_.end()) {
             handler = found->second;
         }
     }
-    // Outside the lock: a slow handler must not stall the other workers or the test.
     if (handler) return handler(request, response);
-    // GoogleTest gives a failure on this worker thread to the test that is running.
     ADD_FAILURE() << "LoopbackServer received an unplanned request: " << request.method << ' '
                   << request.target;
     response.status = 404;
@@ -167,14 +148,10 @@ SilentServer::~SilentServer() { ::close(socket_); }
 
 std::string SilentServer::url(std::string_view path) const { return loopbackUrl(port_, path); }
 
-int closedPort() {
-    const auto [fd, port] = bindLoopbackSocket();
-    ::close(fd);
-    return port;
-}
+int closedPort() { return SilentServer().port(); }
 
 std::string gzip(std::string_view data) {
-    // httplib's own compressor, built with zlib: it spares the tests a zlib dependency.
+    // httplib's own compressor spares the tests a zlib dependency.
     httplib::detail::gzip_compressor compressor;
     std::string compressed;
     const auto append = [&compressed](const char* bytes, std::size_t length) {
@@ -184,6 +161,16 @@ std::string gzip(std::string_view data) {
         throw std::runtime_error("gzip: compression failed");
     }
     return compressed;
+}
+
+std::string httpDateIn(std::chrono::seconds seconds) {
+    const std::time_t when =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + seconds);
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
 }
 
 }  // namespace pressling::test
