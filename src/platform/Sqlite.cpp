@@ -70,28 +70,8 @@ Result<Database> Database::open(const std::filesystem::path& path, Options optio
     // A ":memory:" or temporary database has no file name and no WAL to switch to.
     const char* file = sqlite3_db_filename(raw, "main");
     if (options.wal && file != nullptr && *file != '\0') {
-        // journal_mode answers with a row naming the mode now in force; a file that cannot
-        // switch (a read-only folder, say) keeps its mode and says so. The switch needs the
-        // file to itself, and SQLite answers "busy" at once rather than calling the busy
-        // handler when another program holds it (several programs opening a new file at
-        // once), so a busy answer is tried again until the busy time-out has passed.
-        const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::milliseconds(std::max(options.busyTimeoutMs, 0));
-        for (;;) {
-            auto pragma = db.prepare("PRAGMA journal_mode=WAL");
-            if (!pragma) return std::unexpected(std::move(pragma.error()));
-            auto row = pragma->step();
-            if (!row && isBusy(row.error()) && std::chrono::steady_clock::now() < deadline) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                continue;
-            }
-            if (!row) return std::unexpected(std::move(row.error()));
-            if (!*row || pragma->columnText(0) != "wal") {
-                return std::unexpected(makeError(
-                    path, "cannot switch to WAL journal mode", SQLITE_ERROR,
-                    fmt::format("journal mode is \"{}\"", *row ? pragma->columnText(0) : "")));
-            }
-            break;
+        if (auto switched = db.switchToWal(options.busyTimeoutMs); !switched) {
+            return std::unexpected(std::move(switched.error()));
         }
     }
     return db;
@@ -126,6 +106,40 @@ Result<void> Database::execute(std::string_view sql) {
         return std::unexpected(lastError(fmt::format("cannot execute \"{}\"", excerpt(sql))));
     }
     return {};
+}
+
+Result<void> Database::switchToWal(int busyTimeoutMs) {
+    // The switch needs the file to itself, and SQLite answers "busy" at once rather than
+    // calling the busy handler when another program holds it (several programs opening a new
+    // file at once), so a busy answer is tried again until the time-out has passed.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(busyTimeoutMs, 0));
+    for (;;) {
+        auto pragma = prepare("PRAGMA journal_mode=WAL");
+        if (!pragma) return std::unexpected(std::move(pragma.error()));
+        auto row = pragma->step();
+        if (!row && isBusy(row.error()) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        if (!row) return std::unexpected(std::move(row.error()));
+        // The answer names the mode now in force: a file that cannot switch (a read-only
+        // folder, say) keeps its mode and says so.
+        if (!*row || pragma->columnText(0) != "wal") {
+            return std::unexpected(makeError(
+                path_, "cannot switch to WAL journal mode", SQLITE_ERROR,
+                fmt::format("journal mode is \"{}\"", *row ? pragma->columnText(0) : "")));
+        }
+        return {};
+    }
+}
+
+Result<std::int64_t> Database::queryInteger(std::string_view sql) {
+    auto statement = prepare(sql);
+    if (!statement) return std::unexpected(std::move(statement.error()));
+    auto row = statement->step();
+    if (!row) return std::unexpected(std::move(row.error()));
+    return *row ? statement->columnInt(0) : 0;
 }
 
 Result<Statement> Database::prepare(std::string_view sql) {

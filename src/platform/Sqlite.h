@@ -67,6 +67,11 @@ public:
     // Runs one or more statements without results (schema, pragmas). Stops at the first one
     // that fails; those before it have run.
     Result<void> execute(std::string_view sql);
+    // Switches to the WAL journal, waiting up to busyTimeoutMs while other programs hold the
+    // file; fails when the file keeps another mode (a read-only folder, say).
+    Result<void> switchToWal(int busyTimeoutMs);
+    // Runs one statement and answers the first column of its first row, 0 without a row.
+    Result<std::int64_t> queryInteger(std::string_view sql);
     // Prepares exactly one statement. Empty SQL, or SQL with more than white space and ';'
     // after the first statement, fails with SQLITE_MISUSE rather than silently running less.
     Result<Statement> prepare(std::string_view sql);

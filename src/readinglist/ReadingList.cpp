@@ -28,14 +28,6 @@ ReadingListError failure(const sqlite::Error& error) {
         error.message};
 }
 
-sqlite::Result<std::int64_t> queryInteger(sqlite::Database& db, std::string_view sql) {
-    auto statement = db.prepare(sql);
-    if (!statement) return std::unexpected(std::move(statement.error()));
-    auto row = statement->step();
-    if (!row) return std::unexpected(std::move(row.error()));
-    return *row ? statement->columnInt(0) : 0;
-}
-
 // Opens file and makes sure it is a reading list, creating the schema in an empty file.
 // Anything else is refused before a byte of it is written (the journal mode included).
 std::expected<sqlite::Database, ReadingListError> openList(const std::filesystem::path& file) {
@@ -45,19 +37,19 @@ std::expected<sqlite::Database, ReadingListError> openList(const std::filesystem
         return std::unexpected(
             ReadingListError{Kind::unavailable, fmt::format("{}: {}", file.string(), why)});
     };
-    auto version = queryInteger(*db, "PRAGMA user_version");
+    auto version = db->queryInteger("PRAGMA user_version");
     if (!version) return std::unexpected(failure(version.error()));
     if (*version > kSchemaVersion) {
         return refuse("the reading list was written by a newer version of Pressling");
     }
     auto checked = db->immediateTransaction([&]() -> sqlite::Result<std::int64_t> {
-        auto tables = queryInteger(*db,
-                                   "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
-                                   "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        auto tables = db->queryInteger(
+            "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
+            "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
         if (!tables) return tables;
-        auto ours = queryInteger(*db,
-                                 "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
-                                 "name = 'ReadingListItem'");
+        auto ours = db->queryInteger(
+            "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
+            "name = 'ReadingListItem'");
         if (!ours) return ours;
         if (*tables == 0) {
             if (auto created = db->execute(kSchema); !created) {
@@ -69,9 +61,7 @@ std::expected<sqlite::Database, ReadingListError> openList(const std::filesystem
     });
     if (!checked) return std::unexpected(failure(checked.error()));
     if (*checked != 1) return refuse("not a reading list: a SQLite database of something else");
-    if (auto wal = queryInteger(*db, "PRAGMA journal_mode=WAL"); !wal) {
-        return std::unexpected(failure(wal.error()));
-    }
+    if (auto wal = db->switchToWal(5000); !wal) return std::unexpected(failure(wal.error()));
     return std::move(*db);
 }
 

@@ -391,14 +391,6 @@ StoreError storeError(StoreError::Kind kind, const sqlite::Error& error) {
     return StoreError{kind, error.message};
 }
 
-sqlite::Result<std::int64_t> queryInteger(sqlite::Database& db, std::string_view sql) {
-    auto statement = db.prepare(sql);
-    if (!statement) return std::unexpected(std::move(statement.error()));
-    auto row = statement->step();
-    if (!row) return std::unexpected(std::move(row.error()));
-    return *row ? statement->columnInt(0) : 0;
-}
-
 // Makes sure db holds the article store's schema, creating it in an empty database. Refuses,
 // without writing, anything else.
 sqlite::Result<void> prepareSchema(sqlite::Database& db) {
@@ -407,11 +399,11 @@ sqlite::Result<void> prepareSchema(sqlite::Database& db) {
             std::unexpect, sqlite::Error{0, fmt::format("{}: {}", db.path().string(), why)});
     };
     return db.immediateTransaction([&]() -> sqlite::Result<void> {
-        auto version = queryInteger(db, "PRAGMA user_version");
+        auto version = db.queryInteger("PRAGMA user_version");
         if (!version) return std::unexpected(std::move(version.error()));
-        auto tables = queryInteger(db,
-                                   "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
-                                   "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        auto tables = db.queryInteger(
+            "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
+            "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
         if (!tables) return std::unexpected(std::move(tables.error()));
 
         const auto markCurrent = [&] {
@@ -424,10 +416,10 @@ sqlite::Result<void> prepareSchema(sqlite::Database& db) {
             return markCurrent();
         }
         if (*version >= 1 && *version <= ArticleStore::kSchemaVersion) {
-            auto ours = queryInteger(db,
-                                     "SELECT count(*) FROM sqlite_schema WHERE type = 'table' "
-                                     "AND name IN ('BlogPost', 'BlogPostSearch', 'BlogPostIndex', "
-                                     "'BlogPostIndexState')");
+            auto ours = db.queryInteger(
+                "SELECT count(*) FROM sqlite_schema WHERE type = 'table' "
+                "AND name IN ('BlogPost', 'BlogPostSearch', 'BlogPostIndex', "
+                "'BlogPostIndexState')");
             if (!ours) return std::unexpected(std::move(ours.error()));
             const int expected = *version == 1 ? 2 : 4;
             if (*ours != expected) {

@@ -256,7 +256,9 @@ TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitT
         if (row.arguments.empty()) arguments.clear();
         const auto run = cli(arguments);
         EXPECT_TRUE(exitsWith(run, row.status, row.out, row.err)) << row.arguments;
-        if (row.status == 2) EXPECT_TRUE(contains(run.err, "Usage: pressling-cli")) << run.err;
+        if (row.status == 2) {
+            EXPECT_TRUE(contains(run.err, "Usage: pressling-cli")) << run.err;
+        }
     }
     EXPECT_EQ(runCli({"--data-dir"}).status, 2);
     EXPECT_EQ(runCli({"--data-dir=", "list"}).status, 2);

@@ -31,7 +31,9 @@ TEST_F(CleanUpArticles, keepsRetitledAndUntitledFeedsAndRemovesUnsubscribedOnesU
     ASSERT_TRUE(saveArticles(feedEntries(2, "G", "https://gone.example/feed", "Gone"), *store));
     const std::string composed = "https://n.example/caf\u00e9";  // listed decomposed below
     ASSERT_TRUE(saveArticles({article("N", "https://n.example/1", day(1), composed, "N")}, *store));
-    store->insert(BlogPost{.title = "Orphan"});  // no blogLink: written by another, in no feed
+    BlogPost orphan;  // no blogLink: written by another program, in no feed
+    orphan.title = "Orphan";
+    store->insert(orphan);
     ASSERT_TRUE(store->save());
     storeList({{"A title in the list", kFeedA, std::nullopt},
                {"Untitled feed", kFeedB, false},
