@@ -15,12 +15,21 @@ namespace {
 using namespace test;
 
 // The catalog and data folder are chosen once per process: both in a throwaway folder.
-const TemporaryDirectory gData;
-[[maybe_unused]] const bool gDataChosen = [] {
-    setDataFolderOverride(gData.path());
-    const auto catalog = "sqlite:" + (gData.path() / "catalog.sqlite").string();
-    return ::setenv("PRESSLING_CATALOG", catalog.c_str(), 1) == 0;
-}();
+class ThrowawayDataEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        folder_ = std::make_unique<TemporaryDirectory>();
+        setDataFolderOverride(folder_->path());
+        ::setenv("PRESSLING_CATALOG",
+                 ("sqlite:" + (folder_->path() / "catalog.sqlite").string()).c_str(), 1);
+    }
+    void TearDown() override { folder_.reset(); }
+
+private:
+    std::unique_ptr<TemporaryDirectory> folder_;
+};
+[[maybe_unused]] auto* const gThrowawayData =
+    testing::AddGlobalTestEnvironment(new ThrowawayDataEnvironment);
 
 // An RSS 2.0 feed with one entry, untitled and undescribed so that the feed cannot take them.
 Reply feed(std::optional<std::string_view> title, std::optional<std::string_view> description = {},
