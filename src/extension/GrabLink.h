@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flows/SubscribePresenter.h"
 #include "platform/Download.h"
 #include "platform/KeyValueStore.h"
 
@@ -13,10 +14,9 @@ namespace pressling {
 inline constexpr std::string_view kLinkAddedTitle = "Link added";
 inline constexpr std::string_view kLinkAddedInfo =
     "Your link have been process succesfully and it will be available in your feed list";
-inline constexpr std::string_view kNotAFeedTitle = "RSS not found";
-inline constexpr std::string_view kNotAFeedInfo =
-    "We will check your link in order yo verify if we can support it. Maybe it will work in the "
-    "next update!";
+// Not a feed: the same texts the reader's add flow shows.
+inline constexpr std::string_view kNotAFeedTitle = kRSSNotFoundTitle;
+inline constexpr std::string_view kNotAFeedInfo = kRSSNotFoundMessage;
 inline constexpr std::string_view kErrorTitle = "Error";
 inline constexpr std::string_view kLinkNotValidInfo = "Link is not valid";
 inline constexpr std::string_view kDownloadFailedInfo = "The link could not be downloaded: %1";
