@@ -74,26 +74,70 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
     return normalizedNFC(a) == normalizedNFC(b);
 }
 
-std::string foldedForSearch(std::string_view text) {
-    if (isAscii(text)) {
-        std::string folded(text);
-        for (char& c : folded) {
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        }
-        return folded;
-    }
+namespace {
+
+void appendAsciiFolded(std::string& folded, std::string_view ascii) {
+    for (char c : ascii) folded += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// NFD, full case folding, NFC, through ICU.
+void appendFoldedByIcu(std::string& folded, std::string_view text) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    if (U_FAILURE(status)) return std::string(text);
+    if (U_FAILURE(status)) {
+        folded += text;
+        return;
+    }
     const auto source =
         icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), int32_t(text.size())));
     icu::UnicodeString decomposed = nfd->normalize(source, status);
     decomposed.foldCase(U_FOLD_CASE_DEFAULT);
     const icu::UnicodeString composed = nfc->normalize(decomposed, status);
-    if (U_FAILURE(status)) return std::string(text);
-    std::string folded;
+    if (U_FAILURE(status)) {
+        folded += text;
+        return;
+    }
     composed.toUTF8String(folded);
+}
+
+bool isAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
+}  // namespace
+
+// Most texts are ASCII with a few other letters, and ICU's passes cost far more than a byte
+// loop; so only the stretches around non-ASCII characters go through ICU. That gives the same
+// bytes as folding the whole text: ASCII folds to ASCII, is left as it is by NFD and NFC, never
+// combines with the character before it and never moves in canonical reordering; it combines
+// only with a non-ASCII character right after it. So each stretch starts one ASCII character
+// before its first non-ASCII one, and ends at an ASCII character; stretches closer together
+// than kJoinGap are folded as one, to spare ICU's fixed cost per call.
+std::string foldedForSearch(std::string_view text) {
+    constexpr std::size_t kJoinGap = 32;
+    std::string folded;
+    folded.reserve(text.size());
+    const auto nonAscii = [&](std::size_t from) {
+        const auto found = std::find_if_not(text.begin() + from, text.end(), isAsciiByte);
+        return std::size_t(found - text.begin());
+    };
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const std::size_t first = nonAscii(done);
+        if (first == text.size()) break;
+        const std::size_t begin = first > done ? first - 1 : first;
+        std::size_t end = first;
+        for (;;) {
+            end = std::size_t(std::find_if(text.begin() + end, text.end(), isAsciiByte) -
+                              text.begin());
+            const std::size_t next = nonAscii(end);
+            if (next == text.size() || next - end >= kJoinGap) break;
+            end = next;
+        }
+        appendAsciiFolded(folded, text.substr(done, begin - done));
+        appendFoldedByIcu(folded, text.substr(begin, end - begin));
+        done = end;
+    }
+    appendAsciiFolded(folded, text.substr(done));
     return folded;
 }
 
