@@ -209,7 +209,7 @@ const FeedValidator* storedValidator(const Run& run, const std::string& url) {
 
 // The validators are kept once the entries are saved: kept before, a failed save would leave
 // the feed's entries out of the store for as long as the feed does not change.
-void saveOnMainQueue(const std::shared_ptr<Run>& run, std::vector<Article> articles,
+void saveOnMainQueue(const std::shared_ptr<Run>& run, PreparedArticles articles,
                      std::string url, FeedValidator validator) {
     {
         std::unique_lock lock(run->mutex);
@@ -223,7 +223,7 @@ void saveOnMainQueue(const std::shared_ptr<Run>& run, std::vector<Article> artic
         auto saved = store ? saveArticles(articles, *store) : saveArticles(articles);
         if (!saved) {
             log::error(fmt::format("Refresh: the entries of {} were not stored: {}",
-                                   articles.front().blogLink, saved.error().message));
+                                   url, saved.error().message));
             ++run->unsavedFeeds;
             run->lastSaveError = std::move(saved.error());
             validator = FeedValidator{};
@@ -271,7 +271,8 @@ void handleAnswer(const std::shared_ptr<Run>& shared, std::size_t index, const s
     if (entries->empty()) {
         remember(run, web.url, std::move(validator));
     } else {
-        saveOnMainQueue(shared, *entries, web.url, std::move(validator));
+        // Made ready here, so that the main queue's share of the save is small.
+        saveOnMainQueue(shared, prepareArticles(*entries), web.url, std::move(validator));
     }
     report(run, std::move(*entries));
 }

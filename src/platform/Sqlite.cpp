@@ -78,13 +78,19 @@ Result<Database> Database::open(const std::filesystem::path& path, Options optio
 }
 
 Database::Database(Database&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)) {}
+    : db_(std::exchange(other.db_, nullptr)),
+      path_(std::move(other.path_)),
+      afterCommit_(std::move(other.afterCommit_)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
-        if (db_ != nullptr) sqlite3_close_v2(db_);
+        if (db_ != nullptr) {
+            if (afterCommit_) sqlite3_wal_hook(db_, nullptr, nullptr);
+            sqlite3_close_v2(db_);
+        }
         db_ = std::exchange(other.db_, nullptr);
         path_ = std::move(other.path_);
+        afterCommit_ = std::move(other.afterCommit_);
     }
     return *this;
 }
@@ -92,7 +98,36 @@ Database& Database::operator=(Database&& other) noexcept {
 Database::~Database() {
     // close_v2 defers the close until the last statement is finalised, so statements may
     // outlive the Database without touching a freed connection.
-    if (db_ != nullptr) sqlite3_close_v2(db_);
+    if (db_ == nullptr) return;
+    // A statement that outlives this object must not call into the freed callback.
+    if (afterCommit_) sqlite3_wal_hook(db_, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+}
+
+Result<void> Database::checkpoint() {
+    if (db_ == nullptr) return std::unexpected(misuse("cannot checkpoint"));
+    if (sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) !=
+        SQLITE_OK) {
+        return std::unexpected(lastError("cannot checkpoint"));
+    }
+    return {};
+}
+
+void Database::replaceAutoCheckpoint(std::function<void(int walPages)> afterCommit) {
+    if (db_ == nullptr) return;
+    if (!afterCommit) {
+        sqlite3_wal_autocheckpoint(db_, 1000);  // SQLite's default
+        afterCommit_.reset();
+        return;
+    }
+    afterCommit_ = std::make_unique<std::function<void(int)>>(std::move(afterCommit));
+    sqlite3_wal_hook(
+        db_,
+        [](void* callback, sqlite3*, const char*, int pages) {
+            (*static_cast<std::function<void(int)>*>(callback))(pages);
+            return SQLITE_OK;
+        },
+        afterCommit_.get());
 }
 
 Error Database::misuse(std::string_view what) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,17 @@ public:
     // Switches to the WAL journal, waiting up to busyTimeoutMs while other programs hold the
     // file; fails when the file keeps another mode (a read-only folder, say).
     Result<void> switchToWal(int busyTimeoutMs);
+    // Copies what the WAL holds into the database file as far as the readers of other
+    // connections allow, waiting for no lock (a passive checkpoint). Any connection on the file
+    // may run it, on its own thread.
+    Result<void> checkpoint();
+
+    // Instead of checkpointing on its own once the WAL holds 1000 pages, this connection calls
+    // afterCommit(pages in the WAL) after each of its commits, on the committing thread; the
+    // caller checkpoints where it sees fit (on another connection's thread, say), or the WAL
+    // keeps growing. A null afterCommit restores SQLite's own checkpoints.
+    void replaceAutoCheckpoint(std::function<void(int walPages)> afterCommit);
+
     // Runs one statement and answers the first column of its first row, 0 without a row.
     Result<std::int64_t> queryInteger(std::string_view sql);
     // Prepares exactly one statement. Empty SQL, or SQL with more than white space and ';'
@@ -108,6 +120,8 @@ private:
 
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;
+    // Where SQLite's WAL hook calls; a stable address across moves.
+    std::unique_ptr<std::function<void(int)>> afterCommit_;
 };
 
 // A prepared statement. Bind parameters are 1-based, columns 0-based. Move-only; used on the

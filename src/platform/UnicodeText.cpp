@@ -77,7 +77,11 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
 namespace {
 
 void appendAsciiFolded(std::string& folded, std::string_view ascii) {
-    for (char c : ascii) folded += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    const std::size_t start = folded.size();
+    folded += ascii;
+    for (auto c = folded.begin() + std::ptrdiff_t(start); c != folded.end(); ++c) {
+        if (*c >= 'A' && *c <= 'Z') *c = char(*c - 'A' + 'a');
+    }
 }
 
 // NFD, full case folding, NFC, through ICU.

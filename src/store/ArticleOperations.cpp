@@ -18,17 +18,69 @@
 
 namespace pressling {
 
+namespace {
+
+// makeSectionDate without reading the time zone again: the caller has called tzset.
+std::string sectionDateInCurrentZone(Date date) {
+    const std::time_t seconds =
+        std::time_t(std::chrono::floor<std::chrono::seconds>(date.time_since_epoch()).count());
+    std::tm local{};
+    if (::localtime_r(&seconds, &local) == nullptr) {
+        // A date beyond what the calendar can convert: every component counts as 0.
+        return "0-00-00";
+    }
+    return fmt::format("{}-{:02d}-{:02d}", std::int64_t{local.tm_year} + 1900, local.tm_mon + 1,
+                       local.tm_mday);
+}
+
+}  // namespace
+
+PreparedArticles prepareArticles(const std::vector<Article>& articles) {
+    // localtime_r need not look at TZ again; tzset makes it, so the device's zone is the
+    // current one.
+    ::tzset();
+    PreparedArticles prepared;
+    prepared.reserve(articles.size());
+    for (const Article& article : articles) {
+        const std::string& link = article.link.absoluteString();
+        BlogPost post{
+            .objectID = 0,
+            .blogLink = article.blogLink,
+            .desc = boundedText(article.description, kMaxDescriptionBytes),
+            .link = link.size() <= kMaxLinkBytes ? std::optional(article.link) : std::nullopt,
+            .pubDate = article.pubDate,
+            .sectionDate = sectionDateInCurrentZone(article.pubDate),
+            .title = boundedText(article.title, kMaxTitleBytes),
+            .web = boundedText(article.web, kMaxTitleBytes),
+        };
+        // Compared as stored: a stored title is the bounded one.
+        std::string comparedTitle = normalizedNFC(*post.title);
+        SearchTexts folded = SearchTexts::of(post);
+        prepared.push_back({std::move(post), std::move(comparedTitle), link, std::move(folded)});
+    }
+    return prepared;
+}
+
 std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles) {
     if (articles.empty()) return {};  // not even the store is opened
-    return saveArticles(articles, persistentContainer());
+    return saveArticles(prepareArticles(articles), persistentContainer());
 }
 
 std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles,
                                              ArticleStore& store) {
-    if (articles.empty()) return {};
-    const Article& first = articles.front();
-    auto fetched = store.fetch(
-        ArticlePredicate::group(first.blogLink, boundedText(first.web, kMaxTitleBytes)));
+    return saveArticles(prepareArticles(articles), store);
+}
+
+std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared) {
+    if (prepared.empty()) return {};  // not even the store is opened
+    return saveArticles(prepared, persistentContainer());
+}
+
+std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared,
+                                             ArticleStore& store) {
+    if (prepared.empty()) return {};
+    const BlogPost& first = prepared.front().post;
+    auto fetched = store.fetch(ArticlePredicate::group(*first.blogLink, *first.web));
     if (!fetched) return std::unexpected(std::move(fetched.error()));
     std::vector<BlogPost>& group = *fetched;
 
@@ -38,24 +90,13 @@ std::expected<void, StoreError> saveArticles(const std::vector<Article>& article
         if (post.title) titles.insert(normalizedNFC(*post.title));
         if (post.link) links.insert(post.link->absoluteString());
     }
-    for (const Article& article : articles) {
-        // Compared as stored: a stored title is the bounded one.
-        std::string bounded = boundedText(article.title, kMaxTitleBytes);
-        std::string title = normalizedNFC(bounded);
-        const std::string& link = article.link.absoluteString();
-        if (titles.contains(title) || links.contains(link)) continue;
-        group.push_back(store.insert(BlogPost{
-            .objectID = 0,
-            .blogLink = article.blogLink,
-            .desc = boundedText(article.description, kMaxDescriptionBytes),
-            .link = link.size() <= kMaxLinkBytes ? std::optional(article.link) : std::nullopt,
-            .pubDate = article.pubDate,
-            .sectionDate = makeSectionDate(article.pubDate),
-            .title = std::move(bounded),
-            .web = boundedText(article.web, kMaxTitleBytes),
-        }));
-        titles.insert(std::move(title));
-        links.insert(link);
+    for (const PreparedArticle& article : prepared) {
+        if (titles.contains(article.comparedTitle) || links.contains(article.comparedLink)) {
+            continue;
+        }
+        group.push_back(store.insert(article.post, article.folded));
+        titles.insert(article.comparedTitle);
+        links.insert(article.comparedLink);
     }
 
     if (group.size() > kArticlesKeptPerFeed) {
@@ -73,18 +114,8 @@ std::expected<void, StoreError> saveArticles(const std::vector<Article>& article
 }
 
 std::string makeSectionDate(Date date) {
-    const std::time_t seconds =
-        std::time_t(std::chrono::floor<std::chrono::seconds>(date.time_since_epoch()).count());
-    // localtime_r need not look at TZ again; tzset makes it, so the device's zone is the
-    // current one.
     ::tzset();
-    std::tm local{};
-    if (::localtime_r(&seconds, &local) == nullptr) {
-        // A date beyond what the calendar can convert: every component counts as 0.
-        return "0-00-00";
-    }
-    return fmt::format("{}-{:02d}-{:02d}", std::int64_t{local.tm_year} + 1900, local.tm_mon + 1,
-                       local.tm_mday);
+    return sectionDateInCurrentZone(date);
 }
 
 std::expected<void, StoreError> deleteArticles(std::string_view text) {

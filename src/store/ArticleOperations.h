@@ -2,6 +2,8 @@
 
 #include "feedparse/Article.h"
 #include "platform/Date.h"
+#include "store/ArticleStore.h"
+#include "store/BlogPost.h"
 #include "store/StoreError.h"
 
 #include <cstddef>
@@ -15,8 +17,8 @@ namespace pressling {
 class ArticleStore;
 
 // The article store's operations, as the refresh, the add and remove flows and the shell use
-// them. Main thread only: they work in the store's view context. Each has an overload on an
-// explicit store, for tests and tools; the others use persistentContainer().
+// them. Main thread only (but prepareArticles): they work in the store's view context. Each has
+// an overload on an explicit store, for tests and tools; the others use persistentContainer().
 
 // How many articles a feed group keeps after saveArticles.
 inline constexpr std::size_t kArticlesKeptPerFeed = 20;
@@ -39,6 +41,26 @@ inline constexpr std::size_t kArticlesKeptPerFeed = 20;
 std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles);
 std::expected<void, StoreError> saveArticles(const std::vector<Article>& articles,
                                              ArticleStore& store);
+
+// One feed's entries, in document order, made ready for saveArticles: the posts as they would
+// be stored (texts within their caps, section dates read), with the titles the duplicate check
+// compares and the texts searches compare. Preparing is most of a save's work and needs no
+// store, so the refresh does it on its parsing threads. A plain value.
+struct PreparedArticle {
+    BlogPost post;              // objectID 0
+    std::string comparedTitle;  // the stored title in NFC
+    std::string comparedLink;   // the entry's link, even one too long to be stored
+    SearchTexts folded;
+};
+using PreparedArticles = std::vector<PreparedArticle>;
+
+// Any thread.
+PreparedArticles prepareArticles(const std::vector<Article>& articles);
+
+// saveArticles of the entries prepared was made from, the same in every respect.
+std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared,
+                                             ArticleStore& store);
+std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared);
 
 // "2021-03-07": the day of date in the device's current calendar and time zone, read afresh
 // at every call (a change of TZ is followed); the year without leading zeros, month and day

@@ -180,17 +180,19 @@ bool hasUnindexedRows(sqlite::Database& db) {
     return !row || !*row || tail->columnInt(0) != 0;
 }
 
-// Keeps the trigram index up with the saves, on a thread and a connection of its own: once
-// saves have paused for kQuietTime, it indexes the rows after the watermark, kBatch at a time,
-// each batch one short transaction (a save waits for at most one, under the busy time-out).
-// It stops, after the batch under way, when the store closes; what is left is indexed the
-// next time a store opens the file.
-class Indexer {
+// The store's own thread, on a connection of its own. It keeps the trigram index up with the
+// saves: once saves have paused for kQuietTime, it indexes the rows after the watermark, kBatch
+// at a time, each batch one short transaction (a save waits for at most one, under the busy
+// time-out). And while saves go on it checkpoints the WAL for them, when asked, so that a save
+// on the main thread only appends to the WAL (copying it into the file is about a third of a
+// save's time). It stops, after the work under way, when the store closes; what is left to
+// index is indexed the next time a store opens the file.
+class StoreThread {
 public:
     static constexpr std::chrono::milliseconds kQuietTime{1000};
     static constexpr std::size_t kBatch = 100;
 
-    explicit Indexer(std::filesystem::path file) : file_(std::move(file)) {
+    explicit StoreThread(std::filesystem::path file) : file_(std::move(file)) {
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error& error) {
@@ -200,7 +202,7 @@ public:
                             file_.string(), error.what()));
         }
     }
-    ~Indexer() {
+    ~StoreThread() {
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
@@ -208,8 +210,11 @@ public:
         wake_.notify_all();
         if (thread_.joinable()) thread_.join();
     }
-    Indexer(const Indexer&) = delete;
-    Indexer& operator=(const Indexer&) = delete;
+    StoreThread(const StoreThread&) = delete;
+    StoreThread& operator=(const StoreThread&) = delete;
+
+    // Whether the thread runs, and so can checkpoint.
+    bool running() const { return thread_.joinable(); }
 
     // After a save that wrote something: index once saves pause.
     void noteSave() {
@@ -217,6 +222,15 @@ public:
             std::lock_guard lock(mutex_);
             pending_ = true;
             lastSave_ = std::chrono::steady_clock::now();
+        }
+        wake_.notify_all();
+    }
+
+    // Checkpoints as soon as the work under way is done.
+    void checkpointSoon() {
+        {
+            std::lock_guard lock(mutex_);
+            checkpointWanted_ = true;
         }
         wake_.notify_all();
     }
@@ -230,14 +244,23 @@ private:
             return;
         }
         std::unique_lock lock(mutex_);
+        const auto woken = [this] { return stopping_ || checkpointWanted_; };
         while (!stopping_) {
+            if (checkpointWanted_) {
+                checkpointWanted_ = false;
+                lock.unlock();
+                // A failed checkpoint leaves the WAL as it was; the next commit asks again.
+                (void)db->checkpoint();
+                lock.lock();
+                continue;
+            }
             if (!pending_) {
-                wake_.wait(lock, [this] { return stopping_ || pending_; });
+                wake_.wait(lock, [&] { return woken() || pending_; });
                 continue;
             }
             const auto quietUntil = lastSave_ + kQuietTime;
             if (std::chrono::steady_clock::now() < quietUntil) {
-                wake_.wait_until(lock, quietUntil, [this] { return stopping_; });
+                wake_.wait_until(lock, quietUntil, woken);
                 continue;
             }
             lock.unlock();
@@ -257,6 +280,7 @@ private:
     std::condition_variable wake_;
     bool stopping_ = false;
     bool pending_ = true;  // a store just opened may hold rows not yet indexed
+    bool checkpointWanted_ = false;
     std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now();
     std::thread thread_;
 };
@@ -492,8 +516,23 @@ std::int64_t insertionRank(std::int64_t objectID) {
 }  // namespace
 
 struct ArticleStore::Impl {
+    // The WAL is checkpointed by the store's thread from kCheckpointPages on, as SQLite itself
+    // would; should that thread fall behind (or not run at all), a save checkpoints on its own
+    // from kSaveCheckpointPages on, so the WAL stays bounded.
+    static constexpr int kCheckpointPages = 1000;
+    static constexpr int kSaveCheckpointPages = 10000;
+
     explicit Impl(sqlite::Database database)
-        : db(std::move(database)), owner(std::this_thread::get_id()), indexer(db.path()) {}
+        : db(std::move(database)), owner(std::this_thread::get_id()), background(db.path()) {
+        if (!background.running()) return;
+        db.replaceAutoCheckpoint([this](int walPages) {
+            if (walPages >= kSaveCheckpointPages) {
+                (void)db.checkpoint();
+            } else if (walPages >= kCheckpointPages) {
+                background.checkpointSoon();
+            }
+        });
+    }
 
     void checkThread() const {
         assert(std::this_thread::get_id() == owner &&
@@ -502,11 +541,33 @@ struct ArticleStore::Impl {
 
     sqlite::Database db;
     std::thread::id owner;
-    std::vector<BlogPost> pendingInserts;        // each with its temporary id
+    struct PendingInsert {
+        BlogPost post;  // with its temporary id
+        SearchTexts folded;
+    };
+    std::vector<PendingInsert> pendingInserts;
     std::vector<std::int64_t> pendingDeletions;  // saved ids, no repeats
+    // The save's statements, prepared at their first use and kept for the next saves.
+    std::optional<sqlite::Statement> selectRow, deleteRow, insertRow, insertSearchRow;
     std::int64_t nextTemporaryID = -1;
-    Indexer indexer;
+    StoreThread background;
 };
+
+namespace {
+
+sqlite::Result<sqlite::Statement*> prepared(sqlite::Database& db,
+                                            std::optional<sqlite::Statement>& slot,
+                                            std::string_view sql) {
+    if (!slot) {
+        auto statement = db.prepare(sql);
+        if (!statement) return std::unexpected(std::move(statement.error()));
+        slot.emplace(std::move(*statement));
+    }
+    slot->reset();
+    return &*slot;
+}
+
+}  // namespace
 
 struct ArticleStore::Observers {
     struct Entry {
@@ -549,18 +610,29 @@ const std::filesystem::path& ArticleStore::file() const { return impl_->db.path(
 
 // --- The view context -----------------------------------------------------------------------
 
+SearchTexts SearchTexts::of(const BlogPost& post) {
+    return {foldOptionalForSearch(post.title), foldOptionalForSearch(post.desc),
+            foldOptionalForSearch(post.web)};
+}
+
 BlogPost ArticleStore::insert(BlogPost post) {
+    SearchTexts folded = SearchTexts::of(post);
+    return insert(std::move(post), std::move(folded));
+}
+
+BlogPost ArticleStore::insert(BlogPost post, SearchTexts folded) {
     impl_->checkThread();
     post.objectID = impl_->nextTemporaryID--;
-    impl_->pendingInserts.push_back(post);
+    impl_->pendingInserts.push_back({post, std::move(folded)});
     return post;
 }
 
 void ArticleStore::deleteObject(const BlogPost& post) {
     impl_->checkThread();
     if (post.objectID < 0) {
-        std::erase_if(impl_->pendingInserts,
-                      [&](const BlogPost& pending) { return pending.objectID == post.objectID; });
+        std::erase_if(impl_->pendingInserts, [&](const Impl::PendingInsert& pending) {
+            return pending.post.objectID == post.objectID;
+        });
     } else if (post.objectID > 0) {
         auto& deletions = impl_->pendingDeletions;
         if (std::find(deletions.begin(), deletions.end(), post.objectID) == deletions.end()) {
@@ -592,56 +664,65 @@ std::expected<void, StoreError> ArticleStore::save() {
         change.inserted.clear();
         change.deleted.clear();
         if (!impl_->pendingDeletions.empty()) {
-            auto select = db.prepare(fmt::format("SELECT {} FROM BlogPost WHERE id = ?", kColumns));
-            if (!select) return std::unexpected(std::move(select.error()));
-            auto remove = db.prepare("DELETE FROM BlogPost WHERE id = ?");
-            if (!remove) return std::unexpected(std::move(remove.error()));
+            auto selectRow = prepared(db, impl_->selectRow,
+                                   fmt::format("SELECT {} FROM BlogPost WHERE id = ?", kColumns));
+            if (!selectRow) return std::unexpected(std::move(selectRow.error()));
+            sqlite::Statement& select = **selectRow;
+            auto deleteRow = prepared(db, impl_->deleteRow, "DELETE FROM BlogPost WHERE id = ?");
+            if (!deleteRow) return std::unexpected(std::move(deleteRow.error()));
+            sqlite::Statement& remove = **deleteRow;
             for (std::int64_t id : impl_->pendingDeletions) {
-                select->reset();
-                select->bind(1, id);
-                auto row = select->step();
+                select.reset();
+                select.bind(1, id);
+                auto row = select.step();
                 if (!row) return std::unexpected(std::move(row.error()));
                 if (!*row) continue;  // a batch delete took it already
-                change.deleted.push_back(readPost(*select));
-                remove->reset();
-                if (auto done = remove->bind(1, id).run(); !done) return done;
+                change.deleted.push_back(readPost(select));
+                // A kept statement left on a row would hold its snapshot past the transaction.
+                select.reset();
+                remove.reset();
+                if (auto done = remove.bind(1, id).run(); !done) return done;
             }
         }
         if (!impl_->pendingInserts.empty()) {
-            auto insert = db.prepare(
+            auto insertRow = prepared(
+                db, impl_->insertRow,
                 "INSERT INTO BlogPost (blogLink, desc, link, pubDate, sectionDate, title, web) "
                 "VALUES (?, ?, ?, ?, ?, ?, ?)");
-            if (!insert) return std::unexpected(std::move(insert.error()));
-            auto insertSearch =
-                db.prepare("INSERT INTO BlogPostSearch (id, title, desc, web) VALUES (?, ?, ?, ?)");
-            if (!insertSearch) return std::unexpected(std::move(insertSearch.error()));
-            for (const BlogPost& pending : impl_->pendingInserts) {
-                insert->reset();
-                bindOptional(*insert, 1, pending.blogLink);
-                bindOptional(*insert, 2, pending.desc);
+            if (!insertRow) return std::unexpected(std::move(insertRow.error()));
+            sqlite::Statement& insert = **insertRow;
+            auto insertSearchRow =
+                prepared(db, impl_->insertSearchRow,
+                         "INSERT INTO BlogPostSearch (id, title, desc, web) VALUES (?, ?, ?, ?)");
+            if (!insertSearchRow) return std::unexpected(std::move(insertSearchRow.error()));
+            sqlite::Statement& insertSearch = **insertSearchRow;
+            for (const auto& [pending, folded] : impl_->pendingInserts) {
+                insert.reset();
+                bindOptional(insert, 1, pending.blogLink);
+                bindOptional(insert, 2, pending.desc);
                 if (pending.link) {
-                    insert->bind(3, pending.link->absoluteString());
+                    insert.bind(3, pending.link->absoluteString());
                 } else {
-                    insert->bindNull(3);
+                    insert.bindNull(3);
                 }
                 if (pending.pubDate) {
-                    insert->bind(4, std::int64_t{pending.pubDate->time_since_epoch().count()});
+                    insert.bind(4, std::int64_t{pending.pubDate->time_since_epoch().count()});
                 } else {
-                    insert->bindNull(4);
+                    insert.bindNull(4);
                 }
-                bindOptional(*insert, 5, pending.sectionDate);
-                bindOptional(*insert, 6, pending.title);
-                bindOptional(*insert, 7, pending.web);
-                if (auto done = insert->run(); !done) return done;
+                bindOptional(insert, 5, pending.sectionDate);
+                bindOptional(insert, 6, pending.title);
+                bindOptional(insert, 7, pending.web);
+                if (auto done = insert.run(); !done) return done;
 
                 BlogPost saved = pending;
                 saved.objectID = db.lastInsertRowId();
-                insertSearch->reset();
-                insertSearch->bind(1, saved.objectID)
-                    .bind(2, foldOptionalForSearch(saved.title))
-                    .bind(3, foldOptionalForSearch(saved.desc))
-                    .bind(4, foldOptionalForSearch(saved.web));
-                if (auto done = insertSearch->run(); !done) return done;
+                insertSearch.reset();
+                insertSearch.bind(1, saved.objectID)
+                    .bind(2, folded.title)
+                    .bind(3, folded.desc)
+                    .bind(4, folded.web);
+                if (auto done = insertSearch.run(); !done) return done;
                 change.inserted.push_back(std::move(saved));
             }
         }
@@ -652,7 +733,7 @@ std::expected<void, StoreError> ArticleStore::save() {
     impl_->pendingInserts.clear();
     impl_->pendingDeletions.clear();
     if (change.inserted.empty() && change.deleted.empty()) return {};
-    if (!change.inserted.empty()) impl_->indexer.noteSave();
+    if (!change.inserted.empty()) impl_->background.noteSave();
 
     // Observers may register or drop others while being called: walk a snapshot of the ids
     // and skip those gone by their turn. The shared_ptr keeps the list alive should an
@@ -708,9 +789,9 @@ std::expected<std::vector<BlogPost>, StoreError> ArticleStore::fetch(
     }
 
     bool addedPending = false;
-    for (const BlogPost& pending : impl_->pendingInserts) {
-        if (matches(predicate, pending)) {
-            posts.push_back(pending);
+    for (const auto& pending : impl_->pendingInserts) {
+        if (matches(predicate, pending.post)) {
+            posts.push_back(pending.post);
             addedPending = true;
         }
     }

@@ -37,6 +37,16 @@ struct ObjectsDidChange {
     std::vector<BlogPost> deleted;
 };
 
+// What a search compares of one post: foldedForSearch of its title, desc and web, "" for a
+// text it lacks. Any thread.
+struct SearchTexts {
+    std::string title;
+    std::string desc;
+    std::string web;
+
+    static SearchTexts of(const BlogPost& post);
+};
+
 // The local object store of articles ("CDModel", entity "BlogPost"): a SQLite file, and the
 // one "view context" that works on it.
 //
@@ -81,6 +91,10 @@ public:
     // post as the context holds it, with a temporary (negative) objectID that deleteObject
     // accepts; the objectID post carried is ignored.
     BlogPost insert(BlogPost post);
+    // The same, with the post's search texts folded already (on another thread, say): saving
+    // costs the main thread less. REQUIRES: folded is SearchTexts::of(post); searches find the
+    // post by these texts.
+    BlogPost insert(BlogPost post, SearchTexts folded);
 
     // Marks the post with post.objectID deleted. A saved post is deleted by the next
     // successful save (nothing happens there if its row is already gone); a post inserted and
