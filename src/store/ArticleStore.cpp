@@ -39,6 +39,8 @@ namespace {
 //   worth of articles, so saves do not wait for it: the rows up to
 //   BlogPostIndexState.indexedThrough are indexed (by a thread of the store's own, once saves
 //   pause), and a search reads the folded texts of the rows after it.
+constexpr std::string_view kPageSize = "PRAGMA page_size = 16384";
+
 constexpr std::string_view kSchema = R"sql(
 CREATE TABLE BlogPost (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -516,19 +518,21 @@ std::int64_t insertionRank(std::int64_t objectID) {
 }  // namespace
 
 struct ArticleStore::Impl {
-    // The WAL is checkpointed by the store's thread from kCheckpointPages on, as SQLite itself
-    // would; should that thread fall behind (or not run at all), a save checkpoints on its own
-    // from kSaveCheckpointPages on, so the WAL stays bounded.
-    static constexpr int kCheckpointPages = 1000;
-    static constexpr int kSaveCheckpointPages = 10000;
+    // The WAL is checkpointed by the store's thread from kCheckpointBytes on, as SQLite itself
+    // would (1000 pages of 4 KB); should that thread fall behind (or not run at all), a save
+    // checkpoints on its own from kSaveCheckpointBytes on, so the WAL stays bounded.
+    static constexpr std::int64_t kCheckpointBytes = 4 << 20;
+    static constexpr std::int64_t kSaveCheckpointBytes = 40 << 20;
 
     explicit Impl(sqlite::Database database)
         : db(std::move(database)), owner(std::this_thread::get_id()), background(db.path()) {
-        if (!background.running()) return;
-        db.replaceAutoCheckpoint([this](int walPages) {
-            if (walPages >= kSaveCheckpointPages) {
+        const auto pageSize = db.queryInteger("PRAGMA page_size");
+        if (!background.running() || !pageSize || *pageSize <= 0) return;
+        db.replaceAutoCheckpoint([this, pageSize = *pageSize](int walPages) {
+            const std::int64_t walBytes = walPages * pageSize;
+            if (walBytes >= kSaveCheckpointBytes) {
                 (void)db.checkpoint();
-            } else if (walPages >= kCheckpointPages) {
+            } else if (walBytes >= kCheckpointBytes) {
                 background.checkpointSoon();
             }
         });
@@ -592,6 +596,12 @@ std::expected<std::unique_ptr<ArticleStore>, StoreError> ArticleStore::open(
     // The file keeps its journal mode until prepareSchema has accepted it.
     auto db = sqlite::Database::open(file, sqlite::Database::Options{.wal = false});
     if (!db) return std::unexpected(storeError(StoreError::Kind::openFailed, db.error()));
+    // Takes effect in a file that is still empty only, before the schema is made in it (and
+    // never inside a transaction). An article's row and its folded texts take about 3 KB each:
+    // 4 KB pages would hold one row apiece and leave a quarter of the file empty.
+    if (auto sized = db->execute(kPageSize); !sized) {
+        return std::unexpected(storeError(StoreError::Kind::openFailed, sized.error()));
+    }
     if (auto schema = prepareSchema(*db); !schema) {
         return std::unexpected(storeError(StoreError::Kind::openFailed, schema.error()));
     }
