@@ -2,7 +2,9 @@
 
 #include "platform/DatePatternParser.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cctype>
 #include <memory>
 #include <string>
@@ -91,11 +93,73 @@ bool mayFit(std::size_t pattern, std::string_view text) {
     }
 }
 
+// The index of name among names, matched in any letter case, or -1.
+template <std::size_t N>
+int nameIndex(std::string_view name, const std::array<std::string_view, N>& names) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (name.size() == names[i].size() &&
+            std::equal(name.begin(), name.end(), names[i].begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            })) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
+// The two-digit number at text[at], or -1.
+int twoDigits(std::string_view text, std::size_t at) {
+    if (!isDigit(text[at]) || !isDigit(text[at + 1])) return -1;
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+// Most feeds write exactly "Tue, 10 Jun 2003 04:00:00 +0000", and ICU takes about 10 us to read
+// it, a tenth of a refresh's parsing. This reads that one shape by hand, with ICU's answer:
+// every field within its range (the weekday, as ICU does, not checked against the date), the
+// year from 1600 on (the Gregorian calendar throughout; ICU's switches to the Julian one in
+// 1582), a numeric zone up to 14 hours. Anything else, none: ICU decides.
+std::optional<Date> readCommonRfc822(std::string_view text) {
+    static constexpr std::array<std::string_view, 7> kWeekdays{"sun", "mon", "tue", "wed",
+                                                               "thu", "fri", "sat"};
+    static constexpr std::array<std::string_view, 12> kMonths{
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+    // "Tue, 10 Jun 2003 04:00:00 +0000"
+    //  0    5  8   12   17 20 23 26
+    if (text.size() != 31 || text.substr(3, 2) != ", " || text[7] != ' ' || text[11] != ' ' ||
+        text[16] != ' ' || text[19] != ':' || text[22] != ':' || text[25] != ' ' ||
+        (text[26] != '+' && text[26] != '-')) {
+        return std::nullopt;
+    }
+    if (nameIndex(text.substr(0, 3), kWeekdays) < 0) return std::nullopt;
+    const int month = nameIndex(text.substr(8, 3), kMonths) + 1;
+    const int day = twoDigits(text, 5);
+    const int century = twoDigits(text, 12);
+    const int yearInCentury = twoDigits(text, 14);
+    const int hour = twoDigits(text, 17);
+    const int minute = twoDigits(text, 20);
+    const int second = twoDigits(text, 23);
+    const int zoneHours = twoDigits(text, 27);
+    const int zoneMinutes = twoDigits(text, 29);
+    if (month == 0 || century < 16 || yearInCentury < 0 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 59 || zoneHours < 0 ||
+        zoneMinutes < 0 || zoneMinutes > 59 || zoneHours * 60 + zoneMinutes > 14 * 60) {
+        return std::nullopt;
+    }
+    using namespace std::chrono;
+    const year_month_day date{year(century * 100 + yearInCentury), std::chrono::month(unsigned(month)),
+                              std::chrono::day(unsigned(std::max(day, 0)))};
+    if (day < 1 || !date.ok()) return std::nullopt;
+    const minutes offset((text[26] == '-' ? -1 : 1) * (zoneHours * 60 + zoneMinutes));
+    return time_point_cast<milliseconds>(sys_days(date) + hours(hour) + minutes(minute) +
+                                         seconds(second) - offset);
+}
+
 }  // namespace
 
 std::optional<Date> parseFeedDate(std::string_view text) {
     const auto candidate = prepared(text);
     if (!candidate) return std::nullopt;
+    if (auto date = readCommonRfc822(*candidate)) return date;
     for (std::size_t i = 0; i < kPatterns.size(); ++i) {
         if (!mayFit(i, *candidate)) continue;
         if (auto date = formatter(i).parse(*candidate)) return date;

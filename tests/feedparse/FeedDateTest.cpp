@@ -1,11 +1,15 @@
 // Reading feed dates; run in Madrid and in Tokyo (CMakeLists.txt): no answer is zone-bound.
 
 #include "feedparse/FeedDate.h"
+#include "platform/DatePatternParser.h"
 
 #include "support/Fixtures.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <random>
 #include <thread>
 
 namespace pressling {
@@ -36,6 +40,36 @@ TEST(FeedDate, ThreadsReadingAtOnceAllGetTheRightAnswers) {
     };
     { std::jthread a(readAll), b(readAll), c(readAll), d(readAll); }
     EXPECT_EQ(wrong, 0);
+}
+
+// The commonest shape is read without ICU; on every text of that shape, in range or not, the
+// answer must be the one ICU's two patterns for it give.
+TEST(FeedDate, TheCommonShapeReadsAsIcuReadsIt) {
+    DatePatternParser numericZone("EEE, dd MMM yyyy HH:mm:ss ZZ");
+    DatePatternParser namedZone("EEE, dd MMM yyyy HH:mm:ss z");
+    const char* const weekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Tux"};
+    const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul",
+                                  "Aug", "Sep", "Oct", "Nov", "Dec", "Jum"};
+    std::mt19937 random(20031010);
+    const auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const auto anyCase = [&](std::string name) {
+        for (char& c : name) c = pick(0, 3) == 0 ? char(std::toupper(c)) : c;
+        return name;
+    };
+    int read = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string text = fmt::format(
+            "{}, {:02} {} {:04} {:02}:{:02}:{:02} {}{:02}{:02}", anyCase(weekdays[pick(0, 7)]),
+            pick(0, 32), anyCase(months[pick(0, 12)]), pick(1500, 2100), pick(0, 24),
+            pick(0, 60), pick(0, 60), pick(0, 1) ? '+' : '-', pick(0, 15), pick(0, 60));
+        auto expected = numericZone.parse(text);
+        if (!expected) expected = namedZone.parse(text);
+        EXPECT_EQ(parseFeedDate(text), expected) << text;
+        read += expected.has_value();
+    }
+    EXPECT_GT(read, 1000);  // most texts are dates, so both ways of reading were exercised
 }
 
 // A bare day is midnight in the device's zone as it is at the time of the call.
