@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -140,13 +140,14 @@ std::optional<Date> readCommonRfc822(std::string_view text) {
     const int second = twoDigits(text, 23);
     const int zoneHours = twoDigits(text, 27);
     const int zoneMinutes = twoDigits(text, 29);
-    if (month == 0 || century < 16 || yearInCentury < 0 || hour < 0 || hour > 23 ||
-        minute < 0 || minute > 59 || second < 0 || second > 59 || zoneHours < 0 ||
-        zoneMinutes < 0 || zoneMinutes > 59 || zoneHours * 60 + zoneMinutes > 14 * 60) {
+    if (month == 0 || century < 16 || yearInCentury < 0 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 59 || zoneHours < 0 || zoneMinutes < 0 ||
+        zoneMinutes > 59 || zoneHours * 60 + zoneMinutes > 14 * 60) {
         return std::nullopt;
     }
     using namespace std::chrono;
-    const year_month_day date{year(century * 100 + yearInCentury), std::chrono::month(unsigned(month)),
+    const year_month_day date{year(century * 100 + yearInCentury),
+                              std::chrono::month(unsigned(month)),
                               std::chrono::day(unsigned(std::max(day, 0)))};
     if (day < 1 || !date.ok()) return std::nullopt;
     const minutes offset((text[26] == '-' ? -1 : 1) * (zoneHours * 60 + zoneMinutes));

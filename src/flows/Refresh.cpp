@@ -209,8 +209,8 @@ const FeedValidator* storedValidator(const Run& run, const std::string& url) {
 
 // The validators are kept once the entries are saved: kept before, a failed save would leave
 // the feed's entries out of the store for as long as the feed does not change.
-void saveOnMainQueue(const std::shared_ptr<Run>& run, PreparedArticles articles,
-                     std::string url, FeedValidator validator) {
+void saveOnMainQueue(const std::shared_ptr<Run>& run, PreparedArticles articles, std::string url,
+                     FeedValidator validator) {
     {
         std::unique_lock lock(run->mutex);
         waitFor(*run, lock, [&] { return run->waitingSaves < run->options.waitingSaves; });
@@ -222,8 +222,8 @@ void saveOnMainQueue(const std::shared_ptr<Run>& run, PreparedArticles articles,
         ArticleStore* store = run->options.articleStore;
         auto saved = store ? saveArticles(articles, *store) : saveArticles(articles);
         if (!saved) {
-            log::error(fmt::format("Refresh: the entries of {} were not stored: {}",
-                                   url, saved.error().message));
+            log::error(fmt::format("Refresh: the entries of {} were not stored: {}", url,
+                                   saved.error().message));
             ++run->unsavedFeeds;
             run->lastSaveError = std::move(saved.error());
             validator = FeedValidator{};

@@ -58,8 +58,7 @@ using PreparedArticles = std::vector<PreparedArticle>;
 PreparedArticles prepareArticles(const std::vector<Article>& articles);
 
 // saveArticles of the entries prepared was made from, the same in every respect.
-std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared,
-                                             ArticleStore& store);
+std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared, ArticleStore& store);
 std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared);
 
 // "2021-03-07": the day of date in the device's current calendar and time zone, read afresh

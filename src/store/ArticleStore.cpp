@@ -674,8 +674,9 @@ std::expected<void, StoreError> ArticleStore::save() {
         change.inserted.clear();
         change.deleted.clear();
         if (!impl_->pendingDeletions.empty()) {
-            auto selectRow = prepared(db, impl_->selectRow,
-                                   fmt::format("SELECT {} FROM BlogPost WHERE id = ?", kColumns));
+            auto selectRow =
+                prepared(db, impl_->selectRow,
+                         fmt::format("SELECT {} FROM BlogPost WHERE id = ?", kColumns));
             if (!selectRow) return std::unexpected(std::move(selectRow.error()));
             sqlite::Statement& select = **selectRow;
             auto deleteRow = prepared(db, impl_->deleteRow, "DELETE FROM BlogPost WHERE id = ?");

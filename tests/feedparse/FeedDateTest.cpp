@@ -62,8 +62,8 @@ TEST(FeedDate, TheCommonShapeReadsAsIcuReadsIt) {
     for (int i = 0; i < 3000; ++i) {
         const std::string text = fmt::format(
             "{}, {:02} {} {:04} {:02}:{:02}:{:02} {}{:02}{:02}", anyCase(weekdays[pick(0, 7)]),
-            pick(0, 32), anyCase(months[pick(0, 12)]), pick(1500, 2100), pick(0, 24),
-            pick(0, 60), pick(0, 60), pick(0, 1) ? '+' : '-', pick(0, 15), pick(0, 60));
+            pick(0, 32), anyCase(months[pick(0, 12)]), pick(1500, 2100), pick(0, 24), pick(0, 60),
+            pick(0, 60), pick(0, 1) ? '+' : '-', pick(0, 15), pick(0, 60));
         auto expected = numericZone.parse(text);
         if (!expected) expected = namedZone.parse(text);
         EXPECT_EQ(parseFeedDate(text), expected) << text;

@@ -32,16 +32,23 @@ TEST(FoldedForSearch, FoldsCaseUpToCanonicalEquivalence) {
     const std::string far(40, 'x');
     const std::pair<std::string, std::string> rows[] = {
         {"Plain ASCII, MIXED case", "plain ascii, mixed case"},
-        {"\xC3\x89" "COLE and \xC3\x89" "cole", "\xC3\xA9" "cole and \xC3\xA9" "cole"},
+        {"\xC3\x89"
+         "COLE and \xC3\x89"
+         "cole",
+         "\xC3\xA9"
+         "cole and \xC3\xA9"
+         "cole"},
         // a combining accent after an ASCII letter composes with it
         {"Cafe\xCC\x81 CAF\xC3\x89", "caf\xC3\xA9 caf\xC3\xA9"},
         {"A\xCC\x8A" + far + "E\xCC\x81", "\xC3\xA5" + far + "\xC3\xA9"},
-        {"Stra\xC3\x9F" "e STRASSE", "strasse strasse"},
+        {"Stra\xC3\x9F"
+         "e STRASSE",
+         "strasse strasse"},
         // U+1FBC and U+0345 fold to two letters; final and capital sigma fold alike
         {"\xE1\xBE\xBC\xCD\x85 \xCE\xA3\xCE\x91\xCF\x82",
          "\xCE\xB1\xCE\xB9\xCE\xB9 \xCF\x83\xCE\xB1\xCF\x83"},
         {"\xC4\xB0stanbul", "i\xCC\x87stanbul"},
-        {"\xEF\xAC\x81le", "file"},  // the ligature fi
+        {"\xEF\xAC\x81le", "file"},    // the ligature fi
         {"x\xC3(", "x\xEF\xBF\xBD("},  // a broken sequence becomes U+FFFD
     };
     for (const auto& [text, folded] : rows) EXPECT_EQ(foldedForSearch(text), folded) << text;
