@@ -40,6 +40,16 @@ std::size_t receive(char* data, std::size_t size, std::size_t count, void* userD
     }
     // No exception may unwind through curl's C frames.
     try {
+        if (transfer.body.empty()) {
+            // Room for the declared length (of the encoded body: a lower bound when gzipped),
+            // made once instead of the string doubling and copying as it grows; at most
+            // kReservedBytes, whatever a server declares.
+            constexpr curl_off_t kReservedBytes = 8 << 20;
+            curl_off_t declared = -1;
+            curl_easy_getinfo(transfer.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+            if (declared > 0)
+                transfer.body.reserve(std::size_t(std::min(declared, kReservedBytes)));
+        }
         transfer.body.append(data, length);
     } catch (const std::exception&) {
         transfer.outOfMemory = true;
