@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <numeric>
 #include <set>
 #include <unordered_set>
 
@@ -39,6 +40,16 @@ PreparedArticles prepareArticles(const std::vector<Article>& articles) {
     // localtime_r need not look at TZ again; tzset makes it, so the device's zone is the
     // current one.
     ::tzset();
+    std::vector<std::size_t> newestFirst(articles.size());
+    std::iota(newestFirst.begin(), newestFirst.end(), std::size_t{0});
+    std::stable_sort(newestFirst.begin(), newestFirst.end(), [&](std::size_t a, std::size_t b) {
+        return articles[a].pubDate > articles[b].pubDate;
+    });
+    std::vector<bool> likelyKept(articles.size(), false);
+    for (std::size_t i = 0; i < std::min(kArticlesKeptPerFeed, articles.size()); ++i) {
+        likelyKept[newestFirst[i]] = true;
+    }
+
     PreparedArticles prepared;
     prepared.reserve(articles.size());
     for (const Article& article : articles) {
@@ -55,7 +66,8 @@ PreparedArticles prepareArticles(const std::vector<Article>& articles) {
         };
         // Compared as stored: a stored title is the bounded one.
         std::string comparedTitle = normalizedNFC(*post.title);
-        SearchTexts folded = SearchTexts::of(post);
+        std::optional<SearchTexts> folded;
+        if (likelyKept[prepared.size()]) folded = SearchTexts::of(post);
         prepared.push_back({std::move(post), std::move(comparedTitle), link, std::move(folded)});
     }
     return prepared;
@@ -94,7 +106,8 @@ std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared,
         if (titles.contains(article.comparedTitle) || links.contains(article.comparedLink)) {
             continue;
         }
-        group.push_back(store.insert(article.post, article.folded));
+        group.push_back(article.folded ? store.insert(article.post, *article.folded)
+                                       : store.insert(article.post));
         titles.insert(article.comparedTitle);
         links.insert(article.comparedLink);
     }

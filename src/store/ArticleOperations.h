@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +51,9 @@ struct PreparedArticle {
     BlogPost post;              // objectID 0
     std::string comparedTitle;  // the stored title in NFC
     std::string comparedLink;   // the entry's link, even one too long to be stored
-    SearchTexts folded;
+    // For the kArticlesKeptPerFeed newest entries of the document, those the cap is likely to
+    // keep; the others are folded by the save, should they be kept.
+    std::optional<SearchTexts> folded;
 };
 using PreparedArticles = std::vector<PreparedArticle>;
 

@@ -546,8 +546,8 @@ struct ArticleStore::Impl {
     sqlite::Database db;
     std::thread::id owner;
     struct PendingInsert {
-        BlogPost post;  // with its temporary id
-        SearchTexts folded;
+        BlogPost post;                      // with its temporary id
+        std::optional<SearchTexts> folded;  // none: folded by the save
     };
     std::vector<PendingInsert> pendingInserts;
     std::vector<std::int64_t> pendingDeletions;  // saved ids, no repeats
@@ -626,8 +626,10 @@ SearchTexts SearchTexts::of(const BlogPost& post) {
 }
 
 BlogPost ArticleStore::insert(BlogPost post) {
-    SearchTexts folded = SearchTexts::of(post);
-    return insert(std::move(post), std::move(folded));
+    impl_->checkThread();
+    post.objectID = impl_->nextTemporaryID--;
+    impl_->pendingInserts.push_back({post, std::nullopt});
+    return post;
 }
 
 BlogPost ArticleStore::insert(BlogPost post, SearchTexts folded) {
@@ -728,11 +730,12 @@ std::expected<void, StoreError> ArticleStore::save() {
 
                 BlogPost saved = pending;
                 saved.objectID = db.lastInsertRowId();
+                const SearchTexts texts = folded ? *folded : SearchTexts::of(saved);
                 insertSearch.reset();
                 insertSearch.bind(1, saved.objectID)
-                    .bind(2, folded.title)
-                    .bind(3, folded.desc)
-                    .bind(4, folded.web);
+                    .bind(2, texts.title)
+                    .bind(3, texts.desc)
+                    .bind(4, texts.web);
                 if (auto done = insertSearch.run(); !done) return done;
                 change.inserted.push_back(std::move(saved));
             }

@@ -91,8 +91,8 @@ public:
     // post as the context holds it, with a temporary (negative) objectID that deleteObject
     // accepts; the objectID post carried is ignored.
     BlogPost insert(BlogPost post);
-    // The same, with the post's search texts folded already (on another thread, say): saving
-    // costs the main thread less. REQUIRES: folded is SearchTexts::of(post); searches find the
+    // The same, with the post's search texts folded already (on another thread, say), which
+    // the save then need not fold. REQUIRES: folded is SearchTexts::of(post); searches find the
     // post by these texts.
     BlogPost insert(BlogPost post, SearchTexts folded);
 

@@ -36,6 +36,24 @@ TEST_F(ArticleOperations, keepsTheTwentyNewestAndNeverWritesTheCutOnesNorAnUncha
     EXPECT_TRUE(recorder.changes[0].deleted.empty());
 }
 
+// Entries are found by what they hold, whether their texts were folded ahead (the newest of the
+// document) or by the save (an older one the cap keeps after all: here the twenty newest share
+// one title, so nineteen of them are duplicates).
+TEST_F(ArticleOperations, entriesAreFoundBySearchFoldedAheadOrByTheSave) {
+    std::vector<Article> entries;
+    for (int n = 2; n <= 21; ++n) {
+        entries.push_back(
+            article("\u00dcberschrift", "https://x.example/" + std::to_string(n), day(n)));
+    }
+    entries.push_back(article("Alte Stra\u00dfe", "https://x.example/1", day(1)));
+    ASSERT_TRUE(saveArticles(entries, *store));
+    const auto found = [&](const char* text) {
+        return titles(fetchAll(*store, ArticlePredicate::searching(text)));
+    };
+    EXPECT_EQ(found("\u00dcBERSCHRIFT"), std::vector<std::string>{"\u00dcberschrift"});
+    EXPECT_EQ(found("STRASSE"), std::vector<std::string>{"Alte Stra\u00dfe"});
+}
+
 // Each row stores one entry, then saves a list against it.
 TEST(ArticleDuplicates, areSkipped) {
     // An entry of feed A (web "A") unless told, at https://x.example/<n>, dated March n.
