@@ -56,7 +56,12 @@ struct SearchTexts {
 //
 // Threads: main thread only. Every operation, the observers of saves and the posted
 // notification run on the thread that opened the store (debug builds check it). Another
-// process may use the same file at the same time (WAL journal, 5 s busy time-out).
+// process may use the same file at the same time (WAL journal, 5 s busy time-out). A thread of
+// the store's own, on a connection of its own, builds the search index once saves pause and
+// copies the WAL into the file while they go on, so a save mostly appends to the WAL.
+//
+// A new file gets 16 KB pages (an article takes about 6 KB with its folded texts); an existing
+// one keeps the page size it has.
 //
 // The file keeps its schema version in PRAGMA user_version (kSchemaVersion). open() creates
 // the schema in an empty file and refuses, naming the file, a file that is not a SQLite
