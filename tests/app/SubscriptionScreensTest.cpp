@@ -11,18 +11,12 @@
 #include "flows/AddFeed.h"
 #include "flows/LastRefreshErrors.h"
 #include "flows/RemoveFeed.h"
-#include "reading/MasterViewController.h"
-#include "support/QtTestSupport.h"
+#include "reading/DetailViewController.h"
+#include "support/ScreenFixture.h"
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"
 
-#include <QLabel>
 #include <QListView>
-#include <QListWidget>
-#include <QMenu>
-#include <QPushButton>
-#include <QToolButton>
-#include "reading/DetailViewController.h"
 
 namespace pressling::app {
 namespace {
@@ -56,12 +50,9 @@ protected:
     }
     QStringList shown(const LinksTableViewController& links) {
         QStringList rows;
-        for (int row = 0; row < links.tableView()->count(); ++row) {
-            auto* cell = qobject_cast<LinkTableViewCell*>(
-                links.tableView()->itemWidget(links.tableView()->item(row)));
+        for (const auto* cell : test::cells<LinkTableViewCell>(links.tableView()))
             rows << cell->nameLabel()->text() + " " + cell->urlLabel()->text() +
                         (cell->errorLabel()->isHidden() ? "" : " !");
-        }
         return rows;
     }
     static void choose(QMenu* menu) {
@@ -253,7 +244,7 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
         }
         list->manageFeedsAction()->trigger();  // opens the subscriptions screen
         EXPECT_NE(delegate.window()->findChild<LinksTableViewController*>(), nullptr);
-        EXPECT_TRUE(waitUntil([&] { return list->refreshesInFlight() == 0; }));
+        EXPECT_TRUE(test::refreshesEnded(*list));
         if (sidebar) {  // the refresh failed every feed (a refused port): the sidebar says why
             EXPECT_EQ(shown(*sidebar)[3], "b!");
             const QVariant tip = sidebar->index({1, 2}).data(Qt::ToolTipRole);

@@ -5,7 +5,6 @@
 #include "reading/ListDateFormatter.h"
 #include "support/QtTestSupport.h"
 
-#include <fmt/format.h>
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
 #include <QRegularExpression>

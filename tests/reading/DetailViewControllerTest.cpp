@@ -5,12 +5,8 @@
 #include "support/QtTestSupport.h"
 #include "ui/ShareSheet.h"
 
-#include <fmt/format.h>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QToolButton>
 
 #include <future>
 
