@@ -53,12 +53,8 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         std::string(kWillUpdateWebNotification), std::nullopt,
         NotificationCenter::Delivery::postingThread, [&](const Notification&) { ++announced; });
     // Its one entry has no title either, which the feed would otherwise take as its own.
-    const Reply untitled{
-        200,
-        R"(<?xml version="1.0"?><rss version="2.0"><channel><item><link>)"
-        "https://example.org/1</link><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate></item>"
-        "</channel></rss>",
-        "application/rss+xml"};
+    const Reply untitled{200, test::readFixture("app", "untitled-entry-and-feed.rss"),
+                         "application/rss+xml"};
     const Reply page{200, "<html><title>Shop</title></html>", "text/html"};
     KeyValueStore unwritable{"/nonexistent/folder/kvstore.sqlite"};
     const struct {

@@ -113,11 +113,9 @@ TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNa
 }
 
 TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
-    BlogPost noLink;
-    noLink.blogLink = url("Alpha"), noLink.title = "No link", noLink.web = "Alpha";
-    noLink.pubDate = march2021(4), noLink.sectionDate = "2021-03-04";
-    stores.articles().insert(noLink);
-    ASSERT_TRUE(stores.articles().save());
+    test::insertAndSave(
+        stores.articles(),
+        {{0, url("Alpha"), {}, {}, march2021(4), "2021-03-04", "No link", "Alpha"}});
 
     QWidget* viewport = list->tableView()->viewport();
     const QPoint at = list->tableView()->visualRect(row("Solar power grows")).center();
