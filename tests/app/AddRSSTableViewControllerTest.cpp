@@ -3,14 +3,7 @@
 #include "app/AddRSSTableViewController.h"
 #include "app/DialogViewController.h"
 #include "app/RSSTableViewCell.h"
-#include "support/LoopbackServer.h"
-#include "support/QtTestSupport.h"
-#include "support/StoreTestSupport.h"
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
+#include "support/ScreenFixture.h"
 
 namespace pressling::app {
 namespace {
@@ -30,11 +23,8 @@ protected:
     // The rows as "name: description".
     QStringList rows() const {
         QStringList shown;
-        for (int row = 0; row < screen.tableView()->count(); ++row) {
-            auto* cell = qobject_cast<RSSTableViewCell*>(
-                screen.tableView()->itemWidget(screen.tableView()->item(row)));
+        for (const auto* cell : test::cells<RSSTableViewCell>(screen.tableView()))
             shown << cell->titleLabel()->text() + ": " + cell->descLabel()->text();
-        }
         return shown;
     }
 
@@ -77,8 +67,8 @@ TEST_F(AddRSSTableViewControllerTest, onlyTheSearchOfTheCurrentTextSetsTheRows) 
 }
 
 TEST_F(AddRSSTableViewControllerTest, aTapAndATypedAddressSubscribeButTextThatIsNoAddressDoesNot) {
-    server.serve("/Alpha", {200, test::rssDocument("Alpha", 1), "application/rss+xml"});
-    server.serve("/typed", {200, test::rssDocument("Typed", 1), "application/rss+xml"});
+    server.serve("/Alpha", test::rssReply("Alpha"));
+    server.serve("/typed", test::rssReply("Typed"));
     screen.searchField()->setText("a");
     searches.back().completion(std::vector<RSSData>{feed("Alpha")});
     screen.tableView()->setCurrentRow(0);

@@ -4,9 +4,6 @@
 #include "app/InfoViewController.h"
 #include "support/QtTestSupport.h"
 
-#include <QLabel>
-#include <QPushButton>
-
 namespace pressling::app {
 namespace {
 

@@ -5,14 +5,10 @@
 #include "app/MainViewController.h"
 #include "app/MenuBar.h"
 #include "app/SceneDelegate.h"
-#include "reading/ArticleListModel.h"
 #include "reading/DetailViewController.h"
-#include "reading/MasterViewController.h"
-#include "support/QtTestSupport.h"
+#include "support/ScreenFixture.h"
 #include "ui/NavigationController.h"
 
-#include <QAction>
-#include <QMenu>
 #include <QWindowStateChangeEvent>
 
 namespace pressling::app {
@@ -22,10 +18,8 @@ using test::waitUntil;
 
 // Every window's list starts a refresh reading the stores on another thread: wait it out.
 bool refreshesFinished(const std::vector<SceneDelegate*>& scenes) {
-    return waitUntil([&] {
-        return std::ranges::all_of(scenes, [](const SceneDelegate* scene) {
-            return scene->masterViewController()->refreshesInFlight() == 0;
-        });
+    return std::ranges::all_of(scenes, [](const SceneDelegate* scene) {
+        return test::refreshesEnded(*scene->masterViewController());
     });
 }
 
@@ -101,11 +95,9 @@ TEST_F(AppDelegateTest, ctrlNOpensAnotherWindowThatIsASceneOfItsOwn) {
     // Every window carries the icon, drawn (not scaled up) at every size.
     EXPECT_EQ(second->window()->windowIcon().actualSize(QSize(256, 256)), QSize(256, 256));
     // And its own menu bar, whose File menu holds the subscription commands after New Window.
-    QStringList file;
-    for (const QAction* command : MenuBar::of(second->window())->fileMenu()->actions())
-        file << command->text();
-    EXPECT_EQ(file.mid(0, 4), (QStringList{"New Window", "Add Feed…", "Import Subscriptions…",
-                                           "Export Subscriptions…"}));
+    EXPECT_EQ(
+        test::texts(MenuBar::of(second->window())->fileMenu()).mid(0, 4),
+        (QStringList{"New Window", "Add Feed…", "Import Subscriptions…", "Export Subscriptions…"}));
     // Each window cleans up on its own activation (the platform may have activated it once).
     const std::pair before{first->activations(), second->activations() + 1};
     activate(second->window());

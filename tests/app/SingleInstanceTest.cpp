@@ -1,9 +1,7 @@
 // One pressling per data folder: a second launch hands over its link; a killed one blocks nobody.
 
 #include "app/SingleInstance.h"
-#include "support/LoopbackServer.h"
-#include "support/QtTestSupport.h"
-#include "support/StoreTestSupport.h"
+#include "support/ScreenFixture.h"
 
 #include <QLocalSocket>
 #include <QProcess>
@@ -16,8 +14,7 @@ using test::waitUntil;
 class SingleInstanceTest : public ::testing::Test {
 protected:
     SingleInstanceTest() {
-        for (const char* path : {"/first", "/second"})
-            server.serve(path, {200, test::rssDocument(path + 1, 1), "application/rss+xml"});
+        for (const char* path : {"/first", "/second"}) server.serve(path, test::rssReply(path + 1));
     }
     // pressling on the test's folder with arguments, started (and killed with the test).
     QProcess& launch(const QStringList& arguments) {

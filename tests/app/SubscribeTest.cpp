@@ -4,12 +4,7 @@
 #include "app/ScreenPresenter.h"
 #include "app/SubscriptionCommands.h"
 #include "flows/AddFeed.h"
-#include "support/LoopbackServer.h"
-#include "support/QtTestSupport.h"
-#include "support/StoreTestSupport.h"
-
-#include <QLabel>
-#include <QMessageBox>
+#include "support/ScreenFixture.h"
 
 #include <future>
 
@@ -57,16 +52,9 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
     auto observer = NotificationCenter::defaultCenter().addObserver(
         std::string(kWillUpdateWebNotification), std::nullopt,
         NotificationCenter::Delivery::postingThread, [&](const Notification&) { ++announced; });
-    const auto feed = [](std::string_view title) {
-        return Reply{200, test::rssDocument(title, 1), "application/rss+xml"};
-    };
     // Its one entry has no title either, which the feed would otherwise take as its own.
-    const Reply untitled{
-        200,
-        R"(<?xml version="1.0"?><rss version="2.0"><channel><item><link>)"
-        "https://example.org/1</link><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate></item>"
-        "</channel></rss>",
-        "application/rss+xml"};
+    const Reply untitled{200, test::readFixture("app", "untitled-entry-and-feed.rss"),
+                         "application/rss+xml"};
     const Reply page{200, "<html><title>Shop</title></html>", "text/html"};
     KeyValueStore unwritable{"/nonexistent/folder/kvstore.sqlite"};
     const struct {
@@ -77,12 +65,13 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         const char* reason;  // a part of the alert's reason
         int announced;
     } rows[] = {
-        {"/good", feed("Good"), false, "Link added", "", 1},
-        {"/sameTitle", feed("Good"), false, "Link added", "", 0},
+        {"/good", test::rssReply("Good"), false, "Link added", "", 1},
+        {"/sameTitle", test::rssReply("Good"), false, "Link added", "", 0},
         {"/missing", {404, "gone", "text/plain"}, false, "RSS not found | We will check", "404", 0},
         {"/page", page, false, "RSS not found", "not a feed", 0},
         {"/untitled", untitled, false, "RSS not found", "no title", 0},
-        {"/unwritable", feed("Other"), true, "Error | The feed works", "/nonexistent/folder", 0},
+        {"/unwritable", test::rssReply("Other"), true, "Error | The feed works",
+         "/nonexistent/folder", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -123,7 +112,7 @@ TEST_F(SubscribeTest, stalledChecksLeaveTheWindowWorkingAndEndInTheOrderTheyFini
 }
 
 TEST_F(SubscribeTest, anImportReportsWhatItAddedAndWhatFailedAndWhy) {
-    server.serve("/good", {200, test::rssDocument("Good", 1), "application/rss+xml"});
+    server.serve("/good", test::rssReply("Good"));
     server.serve("/missing", {404, "gone", "text/plain"});
     const test::TemporaryDirectory folder;
     const auto file = folder.write(

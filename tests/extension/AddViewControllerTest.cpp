@@ -5,13 +5,6 @@
 #include "support/LoopbackServer.h"
 #include "support/QtTestSupport.h"
 
-#include <fmt/format.h>
-
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QMimeData>
-
 namespace pressling::extension {
 namespace {
 

@@ -3,26 +3,13 @@
 #include "app/InfoViewController.h"
 #include "app/MenuBar.h"
 #include "flows/AddFeed.h"
-#include "reading/ArticleListModel.h"
 #include "reading/ArticleTableViewCell.h"
-#include "reading/MasterViewController.h"
 #include "reading/SystemSymbols.h"
-#include "support/LoopbackServer.h"
-#include "support/QtTestSupport.h"
+#include "support/ScreenFixture.h"
 #include "ui/Platform.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
-#include <QPointingDevice>
 #include <QToolBar>
-#include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace pressling::reading {
@@ -30,37 +17,19 @@ namespace {
 
 using test::entry;
 using test::march2021;
-
-QStringList texts(QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions())
-        if (!action->isSeparator()) result << action->text();
-    return result;
-}
-
-QAction* named(QMenu* menu, const QString& text) {
-    for (QAction* action : menu->actions())
-        if (action->text() == text) return action;
-    ADD_FAILURE() << "no " << text.toStdString();
-    return nullptr;
-}
+using test::named;
+using test::texts;
 
 bool hasIcon(const QIcon& icon, const char* symbol) {
     return icon.cacheKey() == systemSymbol(symbol).cacheKey();
 }
 
-class ArticleListActionsTest : public ::testing::Test {
+class ArticleListActionsTest : public test::ScreenTest {
 protected:
     // Three feeds served empty (refreshes succeed and add nothing) and their stored articles.
     explicit ArticleListActionsTest(ui::UserInterfaceIdiom idiom = ui::UserInterfaceIdiom::pad) {
         ui::setUserInterfaceIdiom(idiom);
-        std::vector<Web> webs;
-        for (const std::string title : {"Beta", "Alpha", "Gamma"}) {
-            server.serve("/" + title,
-                         {200, "<rss><channel><title>x</title></channel></rss>", "text/xml"});
-            webs.push_back(Web{title, url(title), std::nullopt});
-        }
-        stores.subscribe(webs);
+        stores.subscribe({serveFeed("Beta", 0), serveFeed("Alpha", 0), serveFeed("Gamma", 0)});
         const auto of = [&](const char* web, const char* title, const char* link, Date date) {
             return entry(title, link, date, url(web), web);
         };
@@ -69,32 +38,11 @@ protected:
              of("Alpha", "Wind farms", "https://a.example/wind", march2021(7, 500)),
              of("Beta", "SOLAR panels", "https://b.example/1", march2021(6)),
              of("Gamma", "Rust news", "https://c.example/1", march2021(5))});
-        list = std::make_unique<MasterViewController>(stores.articles(),
-                                                      RefreshOptions{.listStore = &stores.list()});
-        list->resize(480, 700);
-        list->show();
-        EXPECT_TRUE(refreshed());
+        openList();
     }
     ~ArticleListActionsTest() override { ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad); }
 
     std::string url(const std::string& title) const { return server.url("/" + title); }
-    bool refreshed() {
-        return test::waitUntil([&] { return list->refreshesInFlight() == 0; });
-    }
-    QModelIndexList rows() const {
-        QModelIndexList all;
-        const auto& model = list->model();
-        for (int s = 0; s < model.rowCount(); ++s)
-            for (int r = 0; r < model.rowCount(model.index(s, 0)); ++r)
-                all << model.index(r, 0, model.index(s, 0));
-        return all;
-    }
-    QStringList shown() const {
-        QStringList titles;
-        for (const QModelIndex& index : rows()) titles << index.data().toString();
-        return titles;
-    }
-    QModelIndex row(const QString& title) const { return rows().value(shown().indexOf(title)); }
     QMenu* openFilterSheet() {
         list->filterButton()->click();
         for (QMenu* menu : list->findChildren<QMenu*>("filterSheet"))
@@ -102,10 +50,6 @@ protected:
         ADD_FAILURE() << "no filter sheet";
         return nullptr;
     }
-
-    test::LoopbackServer server;
-    test::ReaderStores stores;
-    std::unique_ptr<MasterViewController> list;
 };
 
 TEST_F(ArticleListActionsTest, searchAndFilterCombineAndTheSelectionStaysOnItsArticle) {
@@ -169,11 +113,9 @@ TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNa
 }
 
 TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
-    BlogPost noLink;
-    noLink.blogLink = url("Alpha"), noLink.title = "No link", noLink.web = "Alpha";
-    noLink.pubDate = march2021(4), noLink.sectionDate = "2021-03-04";
-    stores.articles().insert(noLink);
-    ASSERT_TRUE(stores.articles().save());
+    test::insertAndSave(
+        stores.articles(),
+        {{0, url("Alpha"), {}, {}, march2021(4), "2021-03-04", "No link", "Alpha"}});
 
     QWidget* viewport = list->tableView()->viewport();
     const QPoint at = list->tableView()->visualRect(row("Solar power grows")).center();
@@ -203,19 +145,13 @@ TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClip
                                                       ArticleTableViewCell::RowAction::copy)
             .center();
     };
-    static QPointingDevice* const touchScreen = QTest::createTouchDevice();
-    const auto touch = [&](QPoint from, QPoint to) {
-        QTest::touchEvent(viewport, touchScreen).press(0, from, viewport);
-        if (from != to) QTest::touchEvent(viewport, touchScreen).move(0, from / 2 + to / 2);
-        QTest::touchEvent(viewport, touchScreen).release(0, to, viewport);
-    };
     QTest::mouseClick(viewport, Qt::LeftButton, {}, copyButton("Wind farms"));
     EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
-    touch(copyButton("SOLAR panels"), copyButton("SOLAR panels"));
+    test::touchDrag(viewport, copyButton("SOLAR panels"), copyButton("SOLAR panels"), 0);
     EXPECT_EQ(chosen.count(), 1);
     EXPECT_EQ(QApplication::clipboard()->text(), "https://a.example/wind");
     const QPoint wind = list->tableView()->visualRect(row("Wind farms")).center();
-    touch(wind, wind - QPoint(90, 0));
+    test::touchDrag(viewport, wind, wind - QPoint(90, 0), 2);
     EXPECT_EQ(list->tableView()->selectionModel()->selectedIndexes(),
               QModelIndexList{row("Wind farms")});
     EXPECT_EQ(chosen.count(), 1);
@@ -315,7 +251,7 @@ TEST_F(PhoneFilterMenuTest, itListsCancelThenTheFeedsBackwardsAndIsRebuiltPlainK
     EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle.fill"));
 
     NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
-    ASSERT_TRUE(refreshed());
+    ASSERT_TRUE(test::refreshesEnded(*list));
     EXPECT_EQ(list->toolbar()->actions().size(), 5);
     EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle"));
     EXPECT_EQ(list->filter(), url("Beta"));

@@ -4,8 +4,8 @@
 #include "reading/ArticleListModel.h"
 #include "reading/ListDateFormatter.h"
 #include "support/QtTestSupport.h"
+#include "support/StoreTestSupport.h"
 
-#include <fmt/format.h>
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
 #include <QRegularExpression>
@@ -19,16 +19,19 @@ class ArticleListModelTest : public ::testing::Test {
 protected:
     // n articles "<prefix> 0".. on day, a minute apart back from 20:00, past saving's per-feed cap.
     void insert(int day, int n, const std::string& prefix, const std::string& web = "Alpha") {
+        std::vector<BlogPost> posts;
         for (int i = 0; i < n; ++i) {
-            BlogPost post;
-            post.title = fmt::format("{} {}", prefix, i);
-            post.web = web;
-            post.link = Url::parse(fmt::format("https://a.example/{}/{}", prefix, i));
-            post.pubDate = march2021(day, 20 * 60 - i);
-            post.sectionDate = makeSectionDate(*post.pubDate);
-            stores.articles().insert(post);
+            const Date date = march2021(day, 20 * 60 - i);
+            posts.push_back({0,
+                             {},
+                             {},
+                             Url::parse(fmt::format("https://a.example/{}/{}", prefix, i)),
+                             date,
+                             makeSectionDate(date),
+                             fmt::format("{} {}", prefix, i),
+                             web});
         }
-        ASSERT_TRUE(stores.articles().save().has_value());
+        test::insertAndSave(stores.articles(), posts);
     }
     std::unique_ptr<ArticleListModel> open() {
         auto model = std::move(ArticleListModel::create(stores.articles()).value());
@@ -125,15 +128,12 @@ TEST_F(ArticleListModelTest, theMarkerFollowsTheLastArticlesAndChoosingHidesItUn
 
 TEST_F(ArticleListModelTest, foreignRowsFallIntoPreviousWithTheirDateAndNoMarker) {
     // Rows someone else wrote: no link, no feed name, an empty day or none at all.
+    std::vector<BlogPost> foreign;
     for (auto [day, name] : {std::pair{5, std::optional<std::string>("")},
                              {4, std::nullopt},
-                             {3, std::optional<std::string>("someday")}}) {
-        BlogPost post;
-        post.pubDate = march2021(day);
-        post.sectionDate = name;
-        stores.articles().insert(post);
-    }
-    ASSERT_TRUE(stores.articles().save().has_value());
+                             {3, std::optional<std::string>("someday")}})
+        foreign.push_back({0, {}, {}, {}, march2021(day), name, {}, {}});
+    test::insertAndSave(stores.articles(), foreign);
     insert(7, 1, "upper", "Ñandú news");
     auto model = open();
     model->appendLastArticle("");

@@ -5,12 +5,8 @@
 #include "support/QtTestSupport.h"
 #include "ui/ShareSheet.h"
 
-#include <fmt/format.h>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QToolButton>
 
 #include <future>
 
@@ -101,10 +97,7 @@ TEST_F(DetailViewControllerTest, withoutAWebLinkTheDescriptionIsShownInertAndNot
     server.serve("/picture.png", test::Reply{200, "", "image/png"});
     // Everything but the picture is an unplanned request, which fails the test.
     const std::string hostile = fmt::format(
-        "<p>Text</p><img src=\"{0}/picture.png\"><script>document.title = 'ran'</script>"
-        "<script src=\"{0}/script.js\"></script><iframe src=\"{0}/frame\"></iframe>"
-        "<object data=\"{0}/plugin\"></object><link rel=\"stylesheet\" href=\"{0}/style.css\">",
-        server.url(""));
+        fmt::runtime(test::readFixture("reading", "hostile-description.html")), server.url(""));
     const struct {
         const char *why, *link, *title;
         std::string description;

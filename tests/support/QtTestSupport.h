@@ -1,6 +1,7 @@
 #pragma once
 
-// For the Qt screen suites: printable QString, event-loop waits, a manual clock, stores.
+// For the Qt screen suites: printable QString, event-loop waits, a finger, a manual clock, stores;
+// and the widgets the suites look into.
 
 #include "feedparse/Article.h"
 #include "platform/KeyValueStore.h"
@@ -10,9 +11,21 @@
 #include "support/Fixtures.h"
 #include "ui/QtMainQueue.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPointingDevice>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +44,15 @@ inline constexpr std::chrono::seconds kEventLoopGuard{30};
 // Runs the event loop (the main queue included) until done() holds; false after a hang guard.
 inline bool waitUntil(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, int(std::chrono::milliseconds(kEventLoopGuard).count()));
+}
+
+// A finger on widget: down at from, moves evenly spaced up to the last at to, up at to.
+inline void touchDrag(QWidget* widget, QPoint from, QPoint to, int moves) {
+    static QPointingDevice* const finger = QTest::createTouchDevice();  // lives with the app
+    QTest::touchEvent(widget, finger).press(0, from, widget);
+    for (int step = 1; step <= moves; ++step)
+        QTest::touchEvent(widget, finger).move(0, from + (to - from) * step / moves, widget);
+    QTest::touchEvent(widget, finger).release(0, to, widget);
 }
 
 // The main queue while it lives: delayed work runs when advance() brings the clock to it.

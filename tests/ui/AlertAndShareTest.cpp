@@ -4,12 +4,7 @@
 #include "ui/AlertPresenter.h"
 #include "ui/ShareSheet.h"
 
-#include <QClipboard>
 #include <QDesktopServices>
-#include <QGuiApplication>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
 #include <QUrlQuery>
 
 namespace pressling::ui {

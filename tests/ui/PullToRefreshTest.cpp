@@ -4,7 +4,6 @@
 #include "ui/PullToRefresh.h"
 
 #include <QListWidget>
-#include <QPointingDevice>
 #include <QScrollBar>
 
 #include <tuple>
@@ -13,7 +12,6 @@ namespace pressling::ui {
 namespace {
 
 TEST(PullToRefreshTest, onlyAFingerPullingFarEnoughFromTheTopAsks) {
-    static QPointingDevice* const finger = QTest::createTouchDevice();  // lives with the app
     for (const auto& [why, scrolled, touch, distance, requests] : {
              std::tuple{"a long pull at the top", false, true, 120, 1},
              std::tuple{"the threshold", false, true, 60, 1},
@@ -29,10 +27,7 @@ TEST(PullToRefreshTest, onlyAFingerPullingFarEnoughFromTheTopAsks) {
         QWidget* view = list.viewport();
         const QPoint start(50, 20), end(50, 20 + distance);
         if (touch) {
-            QTest::touchEvent(view, finger).press(0, start, view);
-            for (int step = 1; step <= 4; ++step)
-                QTest::touchEvent(view, finger).move(0, start + (end - start) * step / 4, view);
-            QTest::touchEvent(view, finger).release(0, end, view);
+            test::touchDrag(view, start, end, 4);
         } else {
             QTest::mousePress(view, Qt::LeftButton, {}, start);
             QTest::mouseMove(view, end);

@@ -4,8 +4,6 @@
 #include "ui/NavigationController.h"
 #include "ui/SplitViewController.h"
 
-#include <QToolButton>
-
 namespace pressling::ui {
 namespace {
 
