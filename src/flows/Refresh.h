@@ -102,9 +102,10 @@ struct RefreshOptions {
 //    written. An empty list: no feed is attempted, onFeed is never called, completion with
 //    count 0; the list stays stored as it was (there is no flag to write back).
 //  - fetches every feed, parallelFeeds at a time, starting them in stored order, and parses
-//    each on a small pool of threads. A subscription whose address is not a URL is skipped
-//    with "Invalid url" on the console: no report, its flag untouched. A feed that downloads
-//    and parses has its entries saved on the main queue and is reported as a success; a
+//    each on a small pool of threads, where its entries are also made ready to store
+//    (prepareArticles). A subscription whose address is not a URL is skipped with "Invalid
+//    url" on the console: no report, its flag untouched. A feed that downloads and parses has
+//    its entries saved on the main queue and is reported as a success; a
 //    failed save is logged and counted in the outcome (unsavedFeeds). A feed that fails is
 //    reported with its error.
 //  - asks conditionally: a feed whose last answer carried an ETag or Last-Modified (kept in
