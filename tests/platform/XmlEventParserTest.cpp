@@ -34,19 +34,15 @@ public:
 
 // Each data/<name>.xml (the name says what it pins) gives the events of data/<name>.events.
 TEST(XmlEventParser, DeliversTheEventsOfEachFixture) {
-    int fixtures = 0;
-    for (const auto& file :
-         std::filesystem::directory_iterator(test::fixturePath("platform", ""))) {
-        const std::string name = file.path().stem().string();
-        if (file.path().extension() != ".xml") continue;
-        ++fixtures;
+    const auto names = test::fixtureNames("platform", ".xml");
+    EXPECT_EQ(names.size(), 11u);
+    for (const std::string& name : names) {
         Recorder recorder;
         const auto outcome =
             XmlEventParser(test::readFixture("platform", name + ".xml")).parse(recorder);
         EXPECT_TRUE(outcome.has_value()) << name << ": " << outcome.error().message;
         EXPECT_EQ(recorder.events + "\n", test::readFixture("platform", name + ".events")) << name;
     }
-    EXPECT_EQ(fixtures, 11);
 }
 
 // One entity of `size` bytes referenced `count` times, in text or in an attribute.
