@@ -100,7 +100,6 @@ struct DownloadCase {
 // clang-format off
 const DownloadCase kCases[] = {
     {"BytesArriveExactly", serves(feed(kAwkward)), kAwkward},
-    {"EmptyBodyIsEmptyText", serves(feed("")), ""},
     {"SchemeInCapitals", serves(feed("ok")), "ok", kShort, "HTTP://127.0.0.1:{loopback}/feed"},
     {"GzipArrivesDecoded", serves(gzipped(kDocument)), kDocument},
     {"RedirectsOfEveryKind", redirectsOfEveryKind, "arrived"},
@@ -122,7 +121,7 @@ const DownloadCase kCases[] = {
     {"ChunkedAtTheCap", serves(feed(kMiBody, true)), kMiBody, kCap},
     {"ChunkedOverTheCap", serves(feed(kOverMiB, true)), Kind::tooLarge, kCap},
     // To curl a maximum of 0 means "unlimited"; here it must still mean 0.
-    {"CapZeroAdmitsEmpty", serves(feed("")), "", kCapZero},
+    {"CapZeroAdmitsAnEmptyBody", serves(feed("")), "", kCapZero},
     {"CapZeroRefusesOneByte", serves(feed("x", true)), Kind::tooLarge, kCapZero},
     // Refused on the header alone: the body arrives far too slowly to end any other way.
     {"DeclaredLengthOverTheCap", slowly(100, 1, 2 * kMiB), Kind::tooLarge, kCap},
