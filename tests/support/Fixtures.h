@@ -11,7 +11,8 @@ namespace pressling::test {
 
 // The bytes of tests/<layer>/data/<name>; fails the current test if the file is missing.
 std::string readFixture(std::string_view layer, std::string_view name);
-std::filesystem::path fixturePath(std::string_view layer, std::string_view name);
+// The names, less the extension, of the files in tests/<layer>/data ending in extension.
+std::vector<std::string> fixtureNames(std::string_view layer, std::string_view extension);
 // A table fixture's rows: each line not starting with '#' as {before, after} its first tab.
 std::vector<std::pair<std::string, std::string>> readTable(std::string_view layer,
                                                            std::string_view name);

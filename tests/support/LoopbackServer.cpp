@@ -21,34 +21,7 @@ std::string loopbackUrl(int port, std::string_view path) {
     return "http://127.0.0.1:" + std::to_string(port) + std::string(path);
 }
 
-// Closes fd, if open, and throws what failed with errno's reason.
-[[noreturn]] void fail(int fd, const char* what) {
-    const int saved = errno;
-    if (fd >= 0) ::close(fd);
-    throw std::system_error(saved, std::generic_category(), what);
-}
-
-// A TCP socket bound to 127.0.0.1 on a port the system picks, and that port.
-std::pair<int, int> bindLoopbackSocket() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) fail(fd, "socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        fail(fd, "bind 127.0.0.1");
-    }
-    return {fd, ntohs(address.sin_port)};
-}
-
 }  // namespace
-
-std::string RecordedRequest::header(const std::string& name) const {
-    const auto found = headers.find(name);  // httplib::Headers ignores the letter case of names
-    return found == headers.end() ? std::string() : found->second;
-}
 
 LoopbackServer::LoopbackServer() {
     server_.set_keep_alive_timeout(1);  // stop() waits for workers an idle connection holds
@@ -94,7 +67,7 @@ void LoopbackServer::serveSlowly(std::string path, SlowReply reply) {
         const std::size_t total = reply.pieces * reply.pieceBytes;
         // Called after each piece with the bytes sent so far; short of the length, httplib closes.
         response.set_content_provider(
-            reply.declaredLength.value_or(total), reply.contentType,
+            reply.declaredLength.value_or(total), "application/octet-stream",
             [reply, total](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                 if (offset >= total) return false;
                 std::this_thread::sleep_for(reply.pause);
@@ -139,9 +112,20 @@ void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response
     response.set_content("no handler planned for " + request.path, "text/plain");
 }
 
-SilentServer::SilentServer() {
-    std::tie(socket_, port_) = bindLoopbackSocket();
-    if (::listen(socket_, SOMAXCONN) != 0) fail(socket_, "listen 127.0.0.1");
+// A TCP socket on 127.0.0.1, a port the system picks, listening; nothing accepts.
+SilentServer::SilentServer() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::listen(socket_, SOMAXCONN) != 0) {
+        const int saved = errno;
+        if (socket_ >= 0) ::close(socket_);
+        throw std::system_error(saved, std::generic_category(), "SilentServer on 127.0.0.1");
+    }
+    port_ = ntohs(address.sin_port);
 }
 
 SilentServer::~SilentServer() { ::close(socket_); }

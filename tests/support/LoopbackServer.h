@@ -23,7 +23,9 @@ struct RecordedRequest {
     std::string path;  // without the query
     httplib::Headers headers;
     // The first value of the header called name (any letter case); "" when there is none.
-    std::string header(const std::string& name) const;
+    std::string header(const std::string& name) const {
+        return httplib::detail::get_header_value(headers, name, 0, "");
+    }
 };
 
 // A fixed answer; chunked sends no Content-Length, the size unknown until the end.
@@ -42,7 +44,6 @@ struct SlowReply {
     std::size_t pieceBytes = 1;
     std::chrono::milliseconds pause{100};
     std::optional<std::size_t> declaredLength{};
-    std::string contentType = "application/octet-stream";
 };
 
 // HTTP/1.1 on 127.0.0.1, a port the system picks, from the constructor to the destructor. It

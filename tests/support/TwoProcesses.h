@@ -12,7 +12,7 @@ struct TwoProcessOutcome {
 };
 
 // Forks; the child runs inChild (on its own resources, opened after the fork) and exits with
-// its result while this process runs inParent, both released at once. Returns once it exited.
+// its result while this process runs inParent. Returns once the child has exited.
 TwoProcessOutcome runInTwoProcesses(const std::function<bool()>& inChild,
                                     const std::function<bool()>& inParent);
 
