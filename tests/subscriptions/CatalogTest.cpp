@@ -38,22 +38,13 @@ std::string executeRaw(const std::filesystem::path& file, const std::string& sql
     return last;
 }
 
-// Whether the PostgreSQL tests can run; if not, skips the test, or fails it where required.
-bool haveTestPostgres() {
-    if (test::testPostgresUrl()) return true;
-    if (test::isTestPostgresRequired()) [] { FAIL() << "PRESSLING_TEST_POSTGRES is not set"; }();
-    [] { GTEST_SKIP() << "PRESSLING_TEST_POSTGRES is not set"; }();
-    return false;
-}
-
 enum class Backend { sqlite, sqliteIndex, postgres };
 
 class CatalogSearchTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
+        if (GetParam() == Backend::postgres && !schema_.emplace().ok()) return;
         const std::int64_t walk = GetParam() == Backend::sqliteIndex ? 0 : 2000;
-        if (GetParam() == Backend::postgres && !haveTestPostgres()) return;
-        if (GetParam() == Backend::postgres) schema_.emplace(*test::testPostgresUrl());
         using Opened = std::expected<std::unique_ptr<CatalogDatabase>, CatalogError>;
         auto opened =
             schema_
@@ -183,9 +174,8 @@ TEST_F(SqliteCatalogTest, refusesWhatNoBackendCouldStoreAlikeAndSettingsItCannot
 }
 
 TEST(PostgresCatalogTest, carriesOnWhenTheServerDropsItsConnection) {
-    if (!haveTestPostgres()) return;
-    test::TemporaryPostgresSchema schema(*test::testPostgresUrl());
-    ASSERT_TRUE(schema.ok());
+    test::TemporaryPostgresSchema schema;
+    if (!schema.ok()) return;
     const auto client = "catalog_test_" + schema.name();
     auto catalog = CatalogDatabase::open(schema.url() + "&application_name=" + client).value();
     ASSERT_TRUE(catalog->save(record("https://a.example/", "Before vqj", "x")));
