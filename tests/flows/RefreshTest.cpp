@@ -231,34 +231,23 @@ TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
     EXPECT_EQ(storedList()[0].error, false);
 }
 
-// A feed that answers conditional requests: version n has n entries and validators "vn".
-struct VersionedFeed {
-    std::mutex mutex;
-    std::atomic<int> version = 1;
-    std::vector<std::pair<std::string, std::string>> conditions;  // If-None-Match, -Since
-
-    void serveOn(LoopbackServer& server) {
-        server.handle("/v", [this](const httplib::Request& request, httplib::Response& response) {
-            std::lock_guard lock(mutex);
-            conditions.emplace_back(request.get_header_value("If-None-Match"),
-                                    request.get_header_value("If-Modified-Since"));
-            response.set_header("ETag", fmt::format("\"v{}\"", version.load()));
-            response.set_header("Last-Modified",
-                                fmt::format("Mon, 0{} Jun 2026 10:00:00 GMT", version.load()));
-            if (conditions.back().first == response.get_header_value("ETag")) response.status = 304;
-            if (response.status != 304)
-                response.set_content(rssDocument("V", version), "application/rss+xml");
-        });
-    }
-};
-
 TEST_F(RefreshTest, asksConditionallyStoresNothingOnNotModifiedAndForgetsTheValidatorsOnRemoval) {
-    VersionedFeed feed;
-    feed.serveOn(server);
+    // Version n of the feed has n entries and the validators "vn"; it answers conditionally.
+    std::atomic<int> version = 1;
+    server.handle("/v", [&version](const httplib::Request& request, httplib::Response& response) {
+        const std::string etag = fmt::format("\"v{}\"", version.load());
+        response.set_header("ETag", etag);
+        response.set_header("Last-Modified",
+                            fmt::format("Mon, 0{} Jun 2026 10:00:00 GMT", version.load()));
+        if (request.get_header_value("If-None-Match") == etag)
+            response.status = 304;
+        else
+            response.set_content(rssDocument("V", version), "application/rss+xml");
+    });
     const std::string url = server.url("/v");
     const auto etagSent = [&] {
-        std::lock_guard lock(feed.mutex);
-        return feed.conditions.back();
+        const auto sent = server.requests().back();
+        return std::make_pair(sent.header("If-None-Match"), sent.header("If-Modified-Since"));
     };
 
     storeList({{"V", url, std::nullopt}});
@@ -273,7 +262,7 @@ TEST_F(RefreshTest, asksConditionallyStoresNothingOnNotModifiedAndForgetsTheVali
     EXPECT_TRUE(recorder.changes.empty()) << "a 304 wrote to the store";
     EXPECT_EQ(storedList()[0].error, false) << "the error flag did not clear";
 
-    feed.version = 2;
+    version = 2;
     EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{2});
     EXPECT_EQ(storedTitles(url), (std::vector<std::string>{"V 1", "V 2"}));
     refresh();
