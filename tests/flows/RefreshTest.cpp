@@ -26,6 +26,24 @@ Reply feedReply(std::string_view title, int entries) {
     return Reply{200, rssDocument(title, entries), "application/rss+xml"};
 }
 
+// A feed at path whose first request is answered once release is set.
+struct HeldFeed {
+    HeldFeed(LoopbackServer& server, const std::string& path = "/held") {
+        server.handle(path, [this, &server, path](const auto&, httplib::Response& response) {
+            if (server.requestCount(path) == 1) {
+                requested.set_value();
+                released.wait_for(kHangGuard);  // bounded: a failing test cannot hang the server
+            }
+            response.set_content(rssDocument("Held", 1), "application/rss+xml");
+        });
+    }
+    bool awaitRequest() { return requested.get_future().wait_for(kHangGuard) == kReady; }
+
+    static constexpr auto kReady = std::future_status::ready;
+    std::promise<void> requested, release;
+    std::shared_future<void> released = release.get_future().share();
+};
+
 // Filled from the run's threads; read once the completion has set outcome.
 struct RunRecord {
     std::mutex mutex;
@@ -163,13 +181,8 @@ TEST_F(RefreshTest, completesEveryRunStartedAtOnceEachWithItsOwnCounts) {
 
 // The run must not write back the list it read at its start. Gone is fetched while Held is held.
 TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheRun) {
-    std::promise<void> requested, goneRequested, release;
-    auto released = release.get_future().share();
-    server.handle("/held", [&, released](const httplib::Request&, httplib::Response& res) {
-        requested.set_value();
-        released.wait_for(kHangGuard);  // bounded so that a failing test cannot hang the server
-        res.set_content(rssDocument("Held", 1), "application/rss+xml");
-    });
+    HeldFeed held(server);
+    std::promise<void> goneRequested;
     server.handle("/gone", [&](const httplib::Request&, httplib::Response& res) {
         goneRequested.set_value();
         res.status = 404;
@@ -177,21 +190,21 @@ TEST_F(RefreshTest, keepsASubscriptionAddedAndDoesNotRestoreOneRemovedDuringTheR
     storeList({{"Held", server.url("/held"), true}, {"Gone", server.url("/gone"), std::nullopt}});
 
     auto run = start();
-    ASSERT_EQ(requested.get_future().wait_for(kHangGuard), std::future_status::ready);
+    ASSERT_TRUE(held.awaitRequest());
     ASSERT_EQ(goneRequested.get_future().wait_for(kHangGuard), std::future_status::ready);
     const Web added{"Added", "https://added.example/feed", std::nullopt};
     const auto removeGoneAddAdded = [&](const std::vector<Web>& stored) {
         return std::optional(std::vector{stored[0], added});
     };
     ASSERT_TRUE(updateStoredWebs(removeGoneAddAdded, kv));
-    release.set_value();
+    held.release.set_value();
     finish(*run);
 
     EXPECT_EQ(run->failures.size(), 1u);
     EXPECT_EQ(storedList(), (std::vector<Web>{{"Held", server.url("/held"), false}, added}));
 }
 
-std::promise<void>* gExitStarted = nullptr;
+HeldFeed* gHeldInTheChild = nullptr;
 
 // The child exits mid-download: exit waits for the run, which writes the flag. The child is a
 // fresh process ("threadsafe": a fork could inherit a held lock) told the list in the environment.
@@ -202,19 +215,14 @@ TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
     const std::filesystem::path listFile = std::getenv(kParentList);
     const auto exitDuringTheDownload = [&] {
         KeyValueStore list{listFile};
-        LoopbackServer held;
-        std::promise<void> requested, exitStarted;
-        gExitStarted = &exitStarted;
-        auto started = exitStarted.get_future().share();
-        held.handle("/", [&, started](const auto&, auto& res) {
-            requested.set_value();
-            started.wait_for(kHangGuard);
-            res.set_content(rssDocument("Held", 1), "application/rss+xml");
-        });
-        saveWebs({{"Held", held.url("/"), true}}, list);
+        LoopbackServer server;
+        HeldFeed held(server);
+        gHeldInTheChild = &held;
+        saveWebs({{"Held", server.url("/held"), true}}, list);
         start({}, &list);
-        std::atexit([] { gExitStarted->set_value(); });  // runs before the refresh's own guard
-        requested.get_future().wait_for(kHangGuard);
+        // Runs before the refresh's own guard.
+        std::atexit([] { gHeldInTheChild->release.set_value(); });
+        held.awaitRequest();
         std::exit(0);
     };
     EXPECT_EXIT(exitDuringTheDownload(), testing::ExitedWithCode(0), "");
@@ -223,34 +231,23 @@ TEST_F(RefreshTest, anExitWaitsForTheRunInFlight) {
     EXPECT_EQ(storedList()[0].error, false);
 }
 
-// A feed that answers conditional requests: version n has n entries and validators "vn".
-struct VersionedFeed {
-    std::mutex mutex;
-    std::atomic<int> version = 1;
-    std::vector<std::pair<std::string, std::string>> conditions;  // If-None-Match, -Since
-
-    void serveOn(LoopbackServer& server) {
-        server.handle("/v", [this](const httplib::Request& request, httplib::Response& response) {
-            std::lock_guard lock(mutex);
-            conditions.emplace_back(request.get_header_value("If-None-Match"),
-                                    request.get_header_value("If-Modified-Since"));
-            response.set_header("ETag", fmt::format("\"v{}\"", version.load()));
-            response.set_header("Last-Modified",
-                                fmt::format("Mon, 0{} Jun 2026 10:00:00 GMT", version.load()));
-            if (conditions.back().first == response.get_header_value("ETag")) response.status = 304;
-            if (response.status != 304)
-                response.set_content(rssDocument("V", version), "application/rss+xml");
-        });
-    }
-};
-
 TEST_F(RefreshTest, asksConditionallyStoresNothingOnNotModifiedAndForgetsTheValidatorsOnRemoval) {
-    VersionedFeed feed;
-    feed.serveOn(server);
+    // Version n of the feed has n entries and the validators "vn"; it answers conditionally.
+    std::atomic<int> version = 1;
+    server.handle("/v", [&version](const httplib::Request& request, httplib::Response& response) {
+        const std::string etag = fmt::format("\"v{}\"", version.load());
+        response.set_header("ETag", etag);
+        response.set_header("Last-Modified",
+                            fmt::format("Mon, 0{} Jun 2026 10:00:00 GMT", version.load()));
+        if (request.get_header_value("If-None-Match") == etag)
+            response.status = 304;
+        else
+            response.set_content(rssDocument("V", version), "application/rss+xml");
+    });
     const std::string url = server.url("/v");
     const auto etagSent = [&] {
-        std::lock_guard lock(feed.mutex);
-        return feed.conditions.back();
+        const auto sent = server.requests().back();
+        return std::make_pair(sent.header("If-None-Match"), sent.header("If-Modified-Since"));
     };
 
     storeList({{"V", url, std::nullopt}});
@@ -265,7 +262,7 @@ TEST_F(RefreshTest, asksConditionallyStoresNothingOnNotModifiedAndForgetsTheVali
     EXPECT_TRUE(recorder.changes.empty()) << "a 304 wrote to the store";
     EXPECT_EQ(storedList()[0].error, false) << "the error flag did not clear";
 
-    feed.version = 2;
+    version = 2;
     EXPECT_EQ(refresh()->successSizes, std::vector<std::size_t>{2});
     EXPECT_EQ(storedTitles(url), (std::vector<std::string>{"V 1", "V 2"}));
     refresh();
@@ -324,21 +321,13 @@ TEST_F(RefreshTest, aStalledMainQueueHoldsBackTheDownloads) {
 
 // Requests during a run share the one run after it; each requester hears all of it.
 TEST_F(RefreshTest, requestsDuringARunShareTheOneRunAfterIt) {
-    std::promise<void> requested, release;
-    auto released = release.get_future().share();
-    server.handle("/held", [&, released](const httplib::Request&, httplib::Response& res) {
-        if (server.requestCount("/held") == 1) {
-            requested.set_value();
-            released.wait_for(kHangGuard);
-        }
-        res.set_content(rssDocument("Held", 1), "application/rss+xml");
-    });
+    HeldFeed held(server);
     storeList({{"Held", server.url("/held"), std::nullopt}});
     auto first = start();
-    ASSERT_EQ(requested.get_future().wait_for(kHangGuard), std::future_status::ready);
+    ASSERT_TRUE(held.awaitRequest());
     auto second = start();
     auto third = start();
-    release.set_value();
+    held.release.set_value();
     for (auto* run : {&first, &second, &third}) {
         finish(**run);
         EXPECT_EQ((*run)->successSizes, std::vector<std::size_t>{1});

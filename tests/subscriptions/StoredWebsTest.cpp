@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ranges>
 #include <set>
 
@@ -43,10 +44,8 @@ TEST_F(StoredWebsTest, writesAndReadsTheStoredFormByteForByte) {
     const std::pair<Webs, std::string> rows[] = {
         {{{"A", "https://a.example/feed", std::nullopt}, {"B", "http://b/", true}},
          R"([{"title":"A","url":"https:\/\/a.example\/feed"},{"title":"B","url":"http:\/\/b\/","error":true}])"},
-        {{{"Caf\xC3\xA9 / \"N\"", "https://x/?a=1&b=2", false}, {"", "", std::nullopt}},
-         R"([{"title":"Caf)"
-         "\xC3\xA9"
-         R"( \/ \"N\"","url":"https:\/\/x\/?a=1&b=2","error":false},{"title":"","url":""}])"},
+        {{{"Café / \"N\"", "https://x/?a=1&b=2", false}, {"", "", std::nullopt}},
+         R"([{"title":"Café \/ \"N\"","url":"https:\/\/x\/?a=1&b=2","error":false},{"title":"","url":""}])"},
         {{}, "[]"},
     };
     for (const auto& [webs, bytes] : rows) {
@@ -102,16 +101,9 @@ TEST_F(StoredWebsTest, keepsAnUnreadableListBeforeAnyWriteReplacesIt) {
     EXPECT_FALSE(updateStoredWebs([](const Webs&) { return std::optional<Webs>(); }, kv).value());
     EXPECT_EQ(stored(kUnreadableStoredWebsKey), std::nullopt);  // no write, no backup
 
-    std::optional<Webs> seen;
-    CaptureStderr();
-    ASSERT_TRUE(updateStoredWebs(
-        [&](const Webs& current) {
-            seen = current;
-            return std::optional(Webs{{"N", "n", std::nullopt}});
-        },
-        kv));
+    CaptureStderr();  // the change is handed an empty list: N alone is written
+    ASSERT_TRUE(updateStoredWebs(append({"N", "n", std::nullopt}), kv));
     EXPECT_NE(GetCapturedStderr().find(kUnreadableStoredWebsKey), std::string::npos);
-    EXPECT_EQ(seen, Webs{});
     EXPECT_EQ(stored(kUnreadableStoredWebsKey), "garbage");
     EXPECT_EQ(stored(), R"([{"title":"N","url":"n"}])");
 
@@ -130,12 +122,10 @@ TEST_F(StoredWebsTest, losesNoAppendFromTwoProcesses) {
     ASSERT_TRUE(KeyValueStore(file).synchronize());  // closed again before the fork
     const auto appendAll = [&](char tag) {  // "<tag><i>", one update at a time, an own store
         KeyValueStore store(file);
-        for (int i = 0; i < 200; ++i) {
-            if (!updateStoredWebs(append({tag + std::to_string(i), "u", {}}), store)
-                     .value_or(false))
-                return false;
-        }
-        return true;
+        return std::ranges::all_of(std::views::iota(0, 200), [&](int i) {
+            return updateStoredWebs(append({tag + std::to_string(i), "u", {}}), store)
+                .value_or(false);
+        });
     };
     const auto outcome =
         test::runInTwoProcesses([&] { return appendAll('C'); }, [&] { return appendAll('P'); });
