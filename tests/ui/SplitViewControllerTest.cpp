@@ -61,6 +61,18 @@ TEST_F(SplitViewControllerTest, aPhoneStaysCollapsedWhateverItsWidthAndItsListTa
     EXPECT_EQ(primary->width(), split.width());
 }
 
+// What the application's handler ignores, for another: the page is the column proposed.
+TEST(ThreeColumnsTest, collapsingAsksTheTopColumnHandlerWithThePageProposed) {
+    SplitViewController split;  // narrow from the start: it collapses on taking its columns
+    std::vector<SplitViewController::Column> proposed;
+    split.setTopColumnForCollapsingHandler([&](SplitViewController::Column column) {
+        proposed.push_back(column);
+        return column;
+    });
+    split.setViewControllers(new QWidget, new QWidget, new QWidget);
+    EXPECT_EQ(proposed, std::vector{SplitViewController::Column::secondary});
+}
+
 TEST(NavigationControllerTest, theBarFollowsItsScreensTitleAndTheLeftButtonItsAction) {
     auto* screen = new QWidget;
     NavigationController navigation(screen);
