@@ -13,7 +13,7 @@ using test::waitUntil;
 const QString kSearching = "Enter text to start searching";
 const QString kNothingFound = "There are no RSS in our list, try to add new it manually";
 
-class AddRSSTableViewControllerTest : public ::testing::Test {
+class AddRSSTableViewControllerTest : public test::ScreenTest {
 protected:
     AddRSSTableViewControllerTest() { screen.show(); }
 
@@ -28,8 +28,6 @@ protected:
         return shown;
     }
 
-    test::LoopbackServer server;
-    test::ReaderStores stores;
     struct Pending {
         std::string text;
         CKFeed::SearchCompletion completion;

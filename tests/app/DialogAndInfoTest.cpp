@@ -1,7 +1,6 @@
-// The transient message, gone a second after appearing; the information screen's close button.
+// The transient message, gone a second after appearing, or with the window it covers.
 
 #include "app/DialogViewController.h"
-#include "app/InfoViewController.h"
 #include "support/QtTestSupport.h"
 
 namespace pressling::app {
@@ -45,13 +44,6 @@ TEST_F(DialogTest, aWindowThatClosesFirstTakesTheDialogWithIt) {
     delete owner;
     EXPECT_TRUE(dialog.isNull());
     clock.advance(1s);  // the scheduled dismissal finds nothing to touch
-}
-
-TEST_F(DialogTest, theInformationScreenClosesOnItsButton) {
-    QPointer<InfoViewController> info = InfoViewController::present(&window);
-    ASSERT_TRUE(waitUntil([&] { return info->isVisible(); }));
-    info->findChild<QPushButton*>("closeButton")->click();
-    EXPECT_TRUE(waitUntil([&] { return info.isNull(); }));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 using test::Reply;
 using test::waitUntil;
 
-class SubscribeTest : public ::testing::Test {
+class SubscribeTest : public test::ScreenTest {
 protected:
     SubscribeTest() { window.show(); }
 
@@ -23,11 +23,6 @@ protected:
         subscribe(
             *Url::parse(server.url(path)),
             [&] { return std::make_shared<ScreenPresenter>(&window); }, list, std::move(done));
-    }
-    void subscribeAndWait(std::string_view path, KeyValueStore& list) {
-        bool done = false;
-        start(path, list, [&] { done = true; });
-        ASSERT_TRUE(waitUntil([&] { return done; }));
     }
 
     // What the window shows: the transient message's text, or "title | message+reason".
@@ -42,8 +37,6 @@ protected:
         return text;
     }
 
-    test::LoopbackServer server;
-    test::ReaderStores stores;
     QWidget window;
 };
 
@@ -77,7 +70,9 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
         SCOPED_TRACE(row.path);
         server.serve(row.path, row.reply);
         announced = 0;
-        subscribeAndWait(row.path, row.unwritableList ? unwritable : stores.list());
+        bool done = false;
+        start(row.path, row.unwritableList ? unwritable : stores.list(), [&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }));
         const QString text = shown();
         EXPECT_TRUE(text.startsWith(row.shows) && text.contains(row.reason)) << text.toStdString();
         EXPECT_EQ(announced, row.announced);

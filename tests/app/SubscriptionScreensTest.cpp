@@ -203,7 +203,8 @@ TEST_F(SubscriptionScreensTest, changesByAnotherProgramShowUpWithoutARefreshForF
                                                "willRemoveWeb", "willUpdateWeb"}));
 }
 
-// The window on each idiom, through the application as it starts.
+// The window on each idiom, through the application as it starts: the tablet's three columns
+// collapse to the list (whatever the page shows) and lead back one column at a time.
 TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListThePhoneTwo) {
     for (const auto idiom : {ui::UserInterfaceIdiom::pad, ui::UserInterfaceIdiom::phone}) {
         ui::setUserInterfaceIdiom(idiom);
@@ -213,6 +214,11 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
         MainViewController* split = scene->splitViewController();
         reading::MasterViewController* list = scene->masterViewController();
         SidebarViewController* sidebar = scene->sidebarViewController();
+        QWidget* page = scene->detailViewController();
+        const auto columns = [&] {
+            return QString(sidebar->isVisible() ? "S" : "") + (list->isVisible() ? "L" : "") +
+                   (page->isVisible() ? "P" : "");
+        };
         ASSERT_EQ(sidebar == nullptr, idiom == ui::UserInterfaceIdiom::phone);
         if (!sidebar) {
             EXPECT_EQ(split->supplementaryViewController(), nullptr);
@@ -220,17 +226,20 @@ TEST_F(SubscriptionScreensTest, theTabletGetsThreeColumnsCollapsingToTheListTheP
         } else {
             EXPECT_TRUE(split->primaryViewController()->isAncestorOf(sidebar));
             EXPECT_EQ(split->supplementaryViewController(), list);
-            EXPECT_TRUE(
-                split->secondaryViewController()->isAncestorOf(scene->detailViewController()));
-            EXPECT_TRUE(sidebar->isVisible());
+            EXPECT_TRUE(split->secondaryViewController()->isAncestorOf(page));
+            EXPECT_EQ(columns(), "SLP");
             EXPECT_TRUE(list->width() >= 400 && list->width() <= 520) << list->width();
             delegate.window()->resize(600, 700);
-            EXPECT_EQ(split->topColumn(), ui::SplitViewController::Column::supplementary);
-            EXPECT_TRUE(list->isVisible());
-            split->displayModeButtonItem()->trigger();  // back to the sources; a choice, the list
-            EXPECT_TRUE(sidebar->isVisible());
-            sidebar->selectItem({1, 1});
-            EXPECT_TRUE(list->isVisible());
+            EXPECT_EQ(columns(), "L");
+            split->showDetail();
+            for (const char* shown : {"P", "L", "S"}) {  // the last press finds nothing further
+                EXPECT_EQ(columns(), shown);
+                split->displayModeButtonItem()->trigger();
+            }
+            EXPECT_EQ(columns(), "S");
+            EXPECT_FALSE(split->displayModeButtonItem()->isVisible());
+            sidebar->selectItem({1, 1});  // a choice of source shows the list
+            EXPECT_EQ(columns(), "L");
         }
         list->manageFeedsAction()->trigger();  // opens the subscriptions screen
         EXPECT_NE(delegate.window()->findChild<LinksTableViewController*>(), nullptr);

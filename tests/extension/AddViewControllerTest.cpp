@@ -4,6 +4,7 @@
 #include "extension/GrabLink.h"
 #include "support/LoopbackServer.h"
 #include "support/QtTestSupport.h"
+#include "support/StoreTestSupport.h"
 
 namespace pressling::extension {
 namespace {
@@ -11,21 +12,14 @@ namespace {
 using namespace test;
 using namespace std::chrono_literals;
 
-// An entry without a title, which an untitled feed would otherwise take as its own.
-Reply feed(std::string_view title) {
-    return {200,
-            fmt::format("<rss><channel>{}<item><pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate>"
-                        "</item></channel></rss>",
-                        title),
-            "application/rss+xml"};
-}
-
 enum class Given { argument, clipboard, dropped, nothing };
 
 TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndClosesOnEscape) {
     LoopbackServer server;
-    server.serve("/daily", feed("<title>Daily</title>"));
-    server.serve("/untitled", feed(""));
+    server.serve("/daily", {200, rssDocument("Daily", 1), "application/rss+xml"});
+    // Its one entry has no title either, which the feed would otherwise take as its own.
+    server.serve("/untitled",
+                 {200, readFixture("app", "untitled-entry-and-feed.rss"), "application/rss+xml"});
     server.serve("/page", {200, "<!DOCTYPE html><html><title>Shop</title></html>", "text/html"});
     server.serve("/gone", {.status = 404, .body = "gone"});
     SilentServer stalled;

@@ -27,8 +27,7 @@ bool hasIcon(const QIcon& icon, const char* symbol) {
 class ArticleListActionsTest : public test::ScreenTest {
 protected:
     // Three feeds served empty (refreshes succeed and add nothing) and their stored articles.
-    explicit ArticleListActionsTest(ui::UserInterfaceIdiom idiom = ui::UserInterfaceIdiom::pad) {
-        ui::setUserInterfaceIdiom(idiom);
+    ArticleListActionsTest() {
         stores.subscribe({serveFeed("Beta", 0), serveFeed("Alpha", 0), serveFeed("Gamma", 0)});
         const auto of = [&](const char* web, const char* title, const char* link, Date date) {
             return entry(title, link, date, url(web), web);
@@ -43,13 +42,6 @@ protected:
     ~ArticleListActionsTest() override { ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad); }
 
     std::string url(const std::string& title) const { return server.url("/" + title); }
-    QMenu* openFilterSheet() {
-        list->filterButton()->click();
-        for (QMenu* menu : list->findChildren<QMenu*>("filterSheet"))
-            if (menu->isVisible()) return menu;
-        ADD_FAILURE() << "no filter sheet";
-        return nullptr;
-    }
 };
 
 TEST_F(ArticleListActionsTest, searchAndFilterCombineAndTheSelectionStaysOnItsArticle) {
@@ -84,18 +76,48 @@ TEST_F(ArticleListActionsTest, searchAndFilterCombineAndTheSelectionStaysOnItsAr
     EXPECT_FALSE(selection->hasSelection());
 }
 
-TEST_F(ArticleListActionsTest, theFilterSheetListsTheFeedsByTitleAndItsIconShowsTheChoice) {
-    EXPECT_TRUE(hasIcon(list->filterButton()->icon(), "line.horizontal.3.decrease.circle"));
-    for (const auto& [choice, filter, icon] :
-         {std::tuple{"Beta", std::optional(url("Beta")), "line.horizontal.3.decrease.circle.fill"},
-          {"Cancel", std::nullopt, "line.horizontal.3.decrease.circle"}}) {
-        QMenu* sheet = openFilterSheet();
-        ASSERT_TRUE(sheet);
-        EXPECT_EQ(texts(sheet), (QStringList{"Alpha", "Beta", "Gamma", "Cancel"}));
-        named(sheet, choice)->trigger();
-        sheet->close();
-        EXPECT_EQ(list->filter(), filter);
-        EXPECT_TRUE(hasIcon(list->filterButton()->icon(), icon)) << choice;
+// The tablet's sheet lists the feeds by title, the phone's toolbar menu Cancel first and the feeds
+// backwards; the phone's is rebuilt plain when the feeds change, keeping the filter.
+TEST_F(ArticleListActionsTest, theFilterChoicesListTheFeedsAndTheirIconShowsTheChoice) {
+    const char *plain = "line.horizontal.3.decrease.circle",
+               *fill = "line.horizontal.3.decrease.circle.fill";
+    for (const auto& [idiom, choices] :
+         {std::pair{ui::UserInterfaceIdiom::pad, QStringList{"Alpha", "Beta", "Gamma", "Cancel"}},
+          {ui::UserInterfaceIdiom::phone, {"Cancel", "Gamma", "Beta", "Alpha"}}}) {
+        const bool phone = idiom == ui::UserInterfaceIdiom::phone;
+        SCOPED_TRACE(phone ? "phone" : "tablet");
+        ui::setUserInterfaceIdiom(idiom);
+        openList();
+        const auto item = [&] { return list->toolbar()->actions().first(); };
+        const auto icon = [&] { return phone ? item()->icon() : list->filterButton()->icon(); };
+        const auto choose = [&](const char* choice) {
+            if (!phone) list->filterButton()->click();  // opens a sheet
+            QMenu* menu = phone ? item()->menu() : nullptr;
+            for (QMenu* sheet : list->findChildren<QMenu*>("filterSheet"))
+                if (sheet->isVisible()) menu = sheet;
+            ASSERT_TRUE(menu);
+            EXPECT_EQ(texts(menu), choices);
+            named(menu, choice)->trigger();
+            menu->close();
+        };
+        // The phone's toolbar: the filter menu, the status between two spaces, the subscriptions.
+        if (phone) ASSERT_EQ(list->toolbar()->actions().size(), 5);
+        if (phone) EXPECT_EQ(list->toolbar()->actions().last(), list->manageFeedsAction());
+        EXPECT_TRUE(hasIcon(icon(), plain));
+        choose("Beta");
+        EXPECT_EQ(list->filter(), url("Beta"));
+        EXPECT_TRUE(hasIcon(icon(), fill));
+        if (phone) {
+            NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
+            ASSERT_TRUE(test::refreshesEnded(*list));
+            EXPECT_EQ(list->toolbar()->actions().size(), 5);
+            EXPECT_TRUE(hasIcon(icon(), plain));
+            EXPECT_EQ(list->filter(), url("Beta"));
+            EXPECT_EQ(shown(), QStringList{"SOLAR panels"});
+        }
+        choose("Cancel");
+        EXPECT_EQ(list->filter(), std::nullopt);
+        EXPECT_TRUE(hasIcon(icon(), plain));
     }
 }
 
@@ -210,7 +232,7 @@ TEST_F(ArticleListActionsTest, dayHeadersAreLabelsThatNothingSelectsOrStopsOn) {
     }
 }
 
-TEST_F(ArticleListActionsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesItsMarker) {
+TEST_F(ArticleListActionsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesItsMarkerAWhile) {
     QTreeView* view = list->tableView();
     list->model().appendLastArticle("https://a.example/wind");
     const QModelIndex chosenRow = row("Wind farms");
@@ -232,32 +254,8 @@ TEST_F(ArticleListActionsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesI
         EXPECT_EQ(chosen[0][0].toModelIndex(), chosenRow) << why;
     }
     EXPECT_FALSE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
-}
-
-class PhoneFilterMenuTest : public ArticleListActionsTest {
-protected:
-    PhoneFilterMenuTest() : ArticleListActionsTest(ui::UserInterfaceIdiom::phone) {}
-};
-
-TEST_F(PhoneFilterMenuTest, itListsCancelThenTheFeedsBackwardsAndIsRebuiltPlainKeepingTheFilter) {
-    const auto item = [&] { return list->toolbar()->actions().first(); };
-    // The filter menu, the status between two spaces, the subscriptions screen's button.
-    ASSERT_EQ(list->toolbar()->actions().size(), 5);
-    EXPECT_EQ(list->toolbar()->actions().last(), list->manageFeedsAction());
-    ASSERT_TRUE(item()->menu());
-    EXPECT_EQ(texts(item()->menu()), (QStringList{"Cancel", "Gamma", "Beta", "Alpha"}));
-    named(item()->menu(), "Beta")->trigger();
-    EXPECT_EQ(list->filter(), url("Beta"));
-    EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle.fill"));
-
-    NotificationCenter::defaultCenter().post(std::string(kWillUpdateWebNotification));
-    ASSERT_TRUE(test::refreshesEnded(*list));
-    EXPECT_EQ(list->toolbar()->actions().size(), 5);
-    EXPECT_TRUE(hasIcon(item()->icon(), "line.horizontal.3.decrease.circle"));
-    EXPECT_EQ(list->filter(), url("Beta"));
-    EXPECT_EQ(shown(), QStringList{"SOLAR panels"});
-    named(item()->menu(), "Cancel")->trigger();
-    EXPECT_EQ(list->filter(), std::nullopt);
+    list->model().reloadData();  // until the rows are read again
+    EXPECT_TRUE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
 }
 
 }  // namespace

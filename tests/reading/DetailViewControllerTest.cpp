@@ -18,10 +18,7 @@ using test::waitUntil;
 
 BlogPost article(const std::string& title, std::optional<std::string> link,
                  std::string description = "") {
-    BlogPost post;
-    post.link = link ? Url::parse(*link) : std::nullopt, post.title = title;
-    post.desc = std::move(description);
-    return post;
+    return {.desc = description, .link = link ? Url::parse(*link) : std::nullopt, .title = title};
 }
 
 class DetailViewControllerTest : public ::testing::Test {

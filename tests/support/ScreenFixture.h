@@ -61,8 +61,7 @@ inline bool refreshesEnded(const reading::MasterViewController& list) {
 }
 
 // The stores, a loopback server for the feeds, and the article list on them.
-class ScreenTest : public ::testing::Test {
-protected:
+struct Screen {
     // Serves the feed title at /title with entries "<title> 1".. (a 404 instead if not found).
     Web serveFeed(const std::string& title, int entries, bool found = true) {
         server.serve("/" + title, found ? rssReply(title, entries) : Reply{404, "gone"});
@@ -91,5 +90,6 @@ protected:
     ReaderStores stores;
     std::unique_ptr<reading::MasterViewController> list;
 };
+class ScreenTest : public ::testing::Test, public Screen {};
 
 }  // namespace pressling::test
