@@ -93,18 +93,13 @@ struct MirrorDelegate : FetchedResultsControllerDelegate {
 
 TEST(FetchedResults, sectionsRunNewestDayFirstWithUndatedNamesAfterAndTheNamelessLast) {
     TemporaryStore store;
-    const auto inSection = [](BlogPost post, std::optional<std::string> section) {
-        post.sectionDate = std::move(section);
-        return post;
-    };
-    BlogPost undated = post("Undated", day(7));
-    undated.pubDate.reset();
-    insertAndSave(*store, {post("5a", day(5, 9h)), post("7a", day(7, 8h)), post("5b", day(5, 10h)),
-                           inSection(post("No section", day(9)), std::nullopt),
-                           inSection(post("Empty section", day(1)), ""),
-                           inSection(post("Odd section", day(2)), "someday"),
-                           inSection(post("Other odd", day(3)), "later"), post("7b", day(7, 9h)),
-                           undated, post("10a", day(10))});
+    insertAndSave(
+        *store,
+        {post("5a", day(5, 9h)), post("7a", day(7, 8h)), post("5b", day(5, 10h)),
+         BlogPost{.sectionDate = "", .title = "Empty section"}, BlogPost{.title = "No section"},
+         BlogPost{.sectionDate = "someday", .title = "Odd section"},
+         BlogPost{.sectionDate = "later", .title = "Other odd"}, post("7b", day(7, 9h)),
+         BlogPost{.sectionDate = "2021-03-07", .title = "Undated"}, post("10a", day(10))});
 
     FetchedResultsController controller(*store);
     EXPECT_EQ(controller.numberOfSections(), 0u) << "sections before the fetch";
