@@ -11,6 +11,7 @@
 #include "platform/Url.h"
 #include "store/ArticleOperations.h"
 #include "store/ArticleStore.h"
+#include "store/PersistentContainer.h"
 #include "subscriptions/StoredWebs.h"
 
 #include <fmt/format.h>
@@ -44,6 +45,13 @@ namespace {
 
 constexpr std::size_t kMaxTransfersPerHost = 6;
 
+// A parsed feed waiting for its save.
+struct ReadySave {
+    PreparedArticles articles;
+    std::string url;
+    FeedValidator validator;
+};
+
 struct Requester {
     FeedCallback onFeed;
     RefreshCompletion completion;
@@ -64,8 +72,9 @@ struct Run {
     // The error flag the run decided for each subscription; none for a skipped one.
     std::vector<std::optional<bool>> outcomes;
     std::optional<RefreshError> lastError;
-    std::size_t inHand = 0;        // feeds handed to the loop and not yet done with
-    std::size_t waitingSaves = 0;  // saves submitted to the main queue that have not run
+    std::size_t inHand = 0;             // feeds handed to the loop and not yet done with
+    std::size_t waitingSaves = 0;       // feeds queued for the main queue's save and not yet saved
+    std::vector<ReadySave> readySaves;  // queued and not yet taken by the main queue, in order
     // What to remember of each feed's answer, written in the completion's step.
     std::map<std::string, FeedValidator> validatorUpdates;
 
@@ -207,32 +216,55 @@ const FeedValidator* storedValidator(const Run& run, const std::string& url) {
     return found == run.validators.end() ? nullptr : &found->second;
 }
 
-// The validators are kept once the entries are saved: kept before, a failed save would leave
-// the feed's entries out of the store for as long as the feed does not change.
+// On the main queue: the feeds queued by then, in their order, in one save. The validators are
+// kept once the entries are saved: kept before, a failed save would leave the feed's entries
+// out of the store for as long as the feed does not change.
+void storeReadySaves(Run& run) {
+    std::vector<ReadySave> batch;
+    {
+        std::lock_guard lock(run.mutex);
+        batch.swap(run.readySaves);
+    }
+    ArticleStore& store =
+        run.options.articleStore ? *run.options.articleStore : persistentContainer();
+    std::vector<bool> staged(batch.size(), false);
+    std::optional<StoreError> failure;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        auto done = stageArticles(batch[i].articles, store);
+        staged[i] = done.has_value();
+        if (!done) failure = std::move(done.error());
+    }
+    auto saved = store.save();
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (staged[i] && saved) continue;
+        log::error(fmt::format("Refresh: the entries of {} were not stored: {}", batch[i].url,
+                               staged[i] ? saved.error().message : failure->message));
+        ++run.unsavedFeeds;
+        batch[i].validator = FeedValidator{};
+    }
+    if (!saved) failure = std::move(saved.error());
+    if (failure) run.lastSaveError = std::move(failure);
+    std::lock_guard lock(run.mutex);
+    for (ReadySave& ready : batch) {
+        run.validatorUpdates[ready.url] = std::move(ready.validator);
+    }
+    run.waitingSaves -= batch.size();
+    run.changed.notify_all();
+}
+
+// Queues a parsed feed for the main queue, which stores every feed queued by then in one save.
 void saveOnMainQueue(const std::shared_ptr<Run>& run, PreparedArticles articles, std::string url,
                      FeedValidator validator) {
+    bool first = false;
     {
         std::unique_lock lock(run->mutex);
         waitFor(*run, lock, [&] { return run->waitingSaves < run->options.waitingSaves; });
         if (exiting()) return;
         ++run->waitingSaves;
+        first = run->readySaves.empty();
+        run->readySaves.push_back({std::move(articles), std::move(url), std::move(validator)});
     }
-    mainQueue().async([run, articles = std::move(articles), url = std::move(url),
-                       validator = std::move(validator)]() mutable {
-        ArticleStore* store = run->options.articleStore;
-        auto saved = store ? saveArticles(articles, *store) : saveArticles(articles);
-        if (!saved) {
-            log::error(fmt::format("Refresh: the entries of {} were not stored: {}", url,
-                                   saved.error().message));
-            ++run->unsavedFeeds;
-            run->lastSaveError = std::move(saved.error());
-            validator = FeedValidator{};
-        }
-        std::lock_guard lock(run->mutex);
-        run->validatorUpdates[url] = std::move(validator);
-        --run->waitingSaves;
-        run->changed.notify_all();
-    });
+    if (first) mainQueue().async([run] { storeReadySaves(*run); });
 }
 
 // On a parsing thread: what the loop brought for subscription index.

@@ -73,8 +73,9 @@ struct RefreshOptions {
     // most 6 of the downloads go to one host at a time.
     std::size_t parallelFeeds = 32;
 
-    // How many parsed feeds may wait for their save on the main queue; a parser that would
-    // exceed it waits, and with it the downloads. Default: 8; 0 counts as 1.
+    // How many parsed feeds may wait for their save on the main queue (and so be saved
+    // together); a parser that would exceed it waits, and with it the downloads. Default: 8;
+    // 0 counts as 1.
     std::size_t waitingSaves = 8;
 
     // The subscription list's store. Default (null): KeyValueStore::defaultStore(). Must
@@ -105,9 +106,10 @@ struct RefreshOptions {
 //    each on a small pool of threads, where its entries are also made ready to store
 //    (prepareArticles). A subscription whose address is not a URL is skipped with "Invalid
 //    url" on the console: no report, its flag untouched. A feed that downloads and parses has
-//    its entries saved on the main queue and is reported as a success; a
-//    failed save is logged and counted in the outcome (unsavedFeeds). A feed that fails is
-//    reported with its error.
+//    its entries saved on the main queue and is reported as a success: the feeds waiting
+//    there are saved together, in order, in one save (saveArticles short of its save for
+//    each, then one save). A failed save is logged and counts every feed it held in the
+//    outcome (unsavedFeeds). A feed that fails is reported with its error.
 //  - asks conditionally: a feed whose last answer carried an ETag or Last-Modified (kept in
 //    FeedValidators beside the list) is requested with If-None-Match / If-Modified-Since, and
 //    a 304 answer is a success with no entries (nothing parsed, nothing saved). Validators are

@@ -91,6 +91,13 @@ std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared) {
 std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared,
                                              ArticleStore& store) {
     if (prepared.empty()) return {};
+    if (auto staged = stageArticles(prepared, store); !staged) return staged;
+    return store.save();
+}
+
+std::expected<void, StoreError> stageArticles(const PreparedArticles& prepared,
+                                              ArticleStore& store) {
+    if (prepared.empty()) return {};
     const BlogPost& first = prepared.front().post;
     auto fetched = store.fetch(ArticlePredicate::group(*first.blogLink, *first.web));
     if (!fetched) return std::unexpected(std::move(fetched.error()));
@@ -123,7 +130,7 @@ std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared,
             store.deleteObject(group[i]);
         }
     }
-    return store.save();
+    return {};
 }
 
 std::string makeSectionDate(Date date) {

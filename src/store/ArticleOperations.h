@@ -64,6 +64,13 @@ PreparedArticles prepareArticles(const std::vector<Article>& articles);
 std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared, ArticleStore& store);
 std::expected<void, StoreError> saveArticles(const PreparedArticles& prepared);
 
+// saveArticles short of its save: the feed's inserts and deletions are left pending in store,
+// for one save to write several feeds' entries. A save's cost is mostly the index pages it
+// rewrites, about as many for twenty feeds as for one, so the refresh stores the feeds that
+// are ready together. A failed fetch of the group is returned with nothing staged.
+std::expected<void, StoreError> stageArticles(const PreparedArticles& prepared,
+                                              ArticleStore& store);
+
 // "2021-03-07": the day of date in the device's current calendar and time zone, read afresh
 // at every call (a change of TZ is followed); the year without leading zeros, month and day
 // with two digits. Any thread.

@@ -228,6 +228,13 @@ public:
         wake_.notify_all();
     }
 
+    // Checkpoints db (the saves' connection) now, after the thread's own checkpoint if one is
+    // under way: SQLite runs one checkpoint at a time and refuses a second rather than wait.
+    void checkpointNow(sqlite::Database& db) {
+        std::lock_guard checkpointing(checkpointing_);
+        (void)db.checkpoint();
+    }
+
     // Checkpoints as soon as the work under way is done.
     void checkpointSoon() {
         {
@@ -252,7 +259,10 @@ private:
                 checkpointWanted_ = false;
                 lock.unlock();
                 // A failed checkpoint leaves the WAL as it was; the next commit asks again.
-                (void)db->checkpoint();
+                {
+                    std::lock_guard checkpointing(checkpointing_);
+                    (void)db->checkpoint();
+                }
                 lock.lock();
                 continue;
             }
@@ -279,6 +289,7 @@ private:
 
     std::filesystem::path file_;
     std::mutex mutex_;
+    std::mutex checkpointing_;  // held through each checkpoint of the thread's or a save's
     std::condition_variable wake_;
     bool stopping_ = false;
     bool pending_ = true;  // a store just opened may hold rows not yet indexed
@@ -531,7 +542,7 @@ struct ArticleStore::Impl {
         db.replaceAutoCheckpoint([this, pageSize = *pageSize](int walPages) {
             const std::int64_t walBytes = walPages * pageSize;
             if (walBytes >= kSaveCheckpointBytes) {
-                (void)db.checkpoint();
+                background.checkpointNow(db);
             } else if (walBytes >= kCheckpointBytes) {
                 background.checkpointSoon();
             }

@@ -128,9 +128,10 @@ TEST_F(RefreshTest, reportsEachFeedFlagsTheFailedOnesStoresTheRestAndSkipsWhatIs
     EXPECT_EQ(storedTitles(server.url("/b")), (std::vector<std::string>{"B 1", "B 2", "B 3"}));
 }
 
-// Stored in a form this system would not write, so a rewrite shows; unsaved entries flag nothing.
+// Stored in a form this system would not write, so a rewrite shows; unsaved entries flag nothing
+// and keep no validators, so that the next run downloads them in full.
 TEST_F(RefreshTest, tellsTheCompletionOfUnsavedEntriesAndWritesNothingWhenNoFlagChanges) {
-    server.serve("/a", feedReply("A", 2));
+    server.serve("/a", Reply{200, rssDocument("A", 2), "application/rss+xml", {{"ETag", "\"1\""}}});
     server.serve("/missing", Reply{404, "gone", "text/plain"});
     const std::string bytes = fmt::format(R"([ {{"title": "A", "url": "{}", "error": false}}, )"
                                           R"({{"title": "Missing", "url": "{}", "error": true}} ])",
@@ -146,6 +147,7 @@ TEST_F(RefreshTest, tellsTheCompletionOfUnsavedEntriesAndWritesNothingWhenNoFlag
     ASSERT_TRUE(run->outcome->lastSaveError);
     EXPECT_EQ(run->outcome->lastSaveError->kind, StoreError::Kind::saveFailed);
     EXPECT_EQ(storedBytes(), bytes);
+    EXPECT_TRUE(FeedValidators::open(kv)->load()->empty());
 }
 
 TEST_F(RefreshTest, aMissingListReportsOneEmptySuccessAndAnEmptyListNothing) {
@@ -290,7 +292,7 @@ TEST_F(RefreshTest, aBusyServersRetryAfterSkipsItsFeedUntilThenReportingItFailed
 }
 
 // Main queue stalled: two feeds wait to save, two parsed wait to queue, and nothing more is
-// fetched.
+// fetched. The waiting feeds are stored in one save, which makes room for as many again.
 TEST_F(RefreshTest, aStalledMainQueueHoldsBackTheDownloads) {
     constexpr int kFeeds = 10;
     std::mutex mutex;
@@ -309,12 +311,18 @@ TEST_F(RefreshTest, aStalledMainQueueHoldsBackTheDownloads) {
     }
     storeList(webs);
     auto run = start({.parallelFeeds = 2, .waitingSaves = 2});
-    {
+    const auto fetchedStays = [&](int count) {
         std::unique_lock lock(mutex);
-        ASSERT_TRUE(requested.wait_for(lock, kHangGuard, [&] { return requests == 4; }));
+        EXPECT_TRUE(requested.wait_for(lock, kHangGuard, [&] { return requests == count; }));
         EXPECT_FALSE(  // waits for what must not happen: the time only bounds the test
-            requested.wait_for(lock, 300ms, [&] { return requests > 4; }));
-    }
+            requested.wait_for(lock, 300ms, [&] { return requests > count; }));
+    };
+    fetchedStays(4);
+    ChangeRecorder saves(*store);
+    loop.processPending();
+    ASSERT_EQ(saves.changes.size(), 1u);
+    EXPECT_EQ(saves.changes[0].inserted.size(), 2u);
+    fetchedStays(6);
     finish(*run);
     EXPECT_EQ(run->successSizes, std::vector<std::size_t>(kFeeds, 1));
 }
