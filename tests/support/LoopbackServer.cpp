@@ -134,19 +134,6 @@ std::string SilentServer::url(std::string_view path) const { return loopbackUrl(
 
 int closedPort() { return SilentServer().port(); }
 
-std::string gzip(std::string_view data) {
-    // httplib's own compressor spares the tests a zlib dependency.
-    httplib::detail::gzip_compressor compressor;
-    std::string compressed;
-    const auto append = [&compressed](const char* bytes, std::size_t length) {
-        return compressed.append(bytes, length), true;
-    };
-    if (!compressor.compress(data.data(), data.size(), /*last=*/true, append)) {
-        throw std::runtime_error("gzip: compression failed");
-    }
-    return compressed;
-}
-
 std::string httpDateIn(std::chrono::seconds seconds) {
     const std::time_t when =
         std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + seconds);

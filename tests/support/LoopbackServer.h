@@ -103,9 +103,6 @@ private:
 // A port on 127.0.0.1 that nothing listens on (bound and released), so connections are refused.
 int closedPort();
 
-// data in gzip format, for replies sent with "Content-Encoding: gzip".
-std::string gzip(std::string_view data);
-
 // An HTTP date (IMF-fixdate) seconds from now.
 std::string httpDateIn(std::chrono::seconds seconds);
 
