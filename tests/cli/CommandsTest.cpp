@@ -32,11 +32,11 @@ bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-// A data file of this suite with every BLOGLINK in it replaced by blogLink.
-std::string expected(std::string_view name, std::string_view blogLink = "") {
+// A data file of this suite with every {URL} in it replaced by url.
+std::string fixture(std::string_view name, std::string_view url = "") {
     std::string text = test::readFixture("cli", name);
-    for (auto at = text.find("BLOGLINK"); at != std::string::npos; at = text.find("BLOGLINK", at))
-        text.replace(at, 8, blogLink);
+    for (auto at = text.find("{URL}"); at != std::string::npos; at = text.find("{URL}", at))
+        text.replace(at, 5, url);
     return text;
 }
 
@@ -91,22 +91,17 @@ protected:
     }
 };
 
-test::Reply rssFeed(std::string_view title, int items) {
-    std::string xml = fmt::format("<rss version=\"2.0\"><channel><title>{}</title>", title);
-    for (int i = 0; i < items; ++i)
-        xml += fmt::format(
-            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link><description>"
-            "Body</description><pubDate>Tue, {2} Jun 2003 04:00:00 +0000</pubDate></item>",
-            title, i, 10 + i);
-    return {.body = xml + "</channel></rss>", .contentType = "application/rss+xml"};
+// Alpha 0 to 2 and Beta 0 and 1, a day apart from 10 June 2003.
+test::Reply rssFeed(std::string_view name) {
+    return {.body = fixture(name), .contentType = "application/rss+xml"};
 }
 
 class FeedCommands : public CliTest {
 protected:
     test::LoopbackServer server;
     void SetUp() override {
-        server.serve("/alpha", rssFeed("Alpha", 3));
-        server.serve("/beta", rssFeed("Beta", 2));
+        server.serve("/alpha", rssFeed("alpha.xml"));
+        server.serve("/beta", rssFeed("beta.xml"));
         server.serve("/page", {.body = "<html>Not a feed</html>", .contentType = "text/html"});
         server.serve("/gone", {.status = 404, .body = "gone"});
     }
@@ -115,9 +110,9 @@ protected:
                     std::string_view mark = "") {
         return fmt::format("{}\t{}\t{}{}\n", n, title, server.url(path), mark);
     }
-    std::filesystem::path opml(std::string_view outlines) {
-        return data.write("in.opml",
-                          fmt::format("<opml version=\"2.0\"><body>{}</body></opml>", outlines));
+    // The data file name, its {URL} standing for the server, copied into the data folder.
+    std::string opml(std::string_view name) {
+        return data.write(name, fixture(name, server.url(""))).string();
     }
 };
 
@@ -141,16 +136,16 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta", "\terror"));
 
     const std::string alpha = server.url("/alpha");
-    server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
+    server.serve("/beta", rssFeed("beta.xml"));  // recovered; nothing new from Alpha
     EXPECT_TRUE(exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
 
     // The articles: found by text, and by feed newest first under their days.
     const auto found = cli({"articles", "--search", "BETA 1"}).out;
     EXPECT_TRUE(contains(found, "Beta 1") && !contains(found, "Alpha 1")) << found;
     std::vector<std::string_view> newestTwo{"articles", "--feed", alpha, "--limit", "2"};
-    EXPECT_EQ(cli(newestTwo).out, expected("articles-alpha.txt"));
+    EXPECT_EQ(cli(newestTwo).out, fixture("articles-alpha.txt"));
     newestTwo.push_back("--json");
-    EXPECT_EQ(cli(newestTwo).out, expected("articles-alpha.json", alpha));
+    EXPECT_EQ(cli(newestTwo).out, fixture("articles-alpha.json", alpha));
 
     const auto removed = cli({"remove", "1"});
     EXPECT_EQ(removed.out, "Removed Alpha (" + server.url("/alpha") + ")\n") << removed.err;
@@ -164,11 +159,7 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
 }
 
 TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
-    const auto file = opml(fmt::format(
-        "<outline text=\"Folder\"><outline text=\"A\" xmlUrl=\"{}\"/><outline text=\"P\" "
-        "xmlUrl=\"{}\"/></outline><outline text=\"B\" xmlUrl=\"{}\"/>",
-        server.url("/alpha"), server.url("/page"), server.url("/beta")));
-    const auto run = cli({"import", file.string()});
+    const auto run = cli({"import", opml("import.opml")});
     EXPECT_TRUE(exitsWith(run, 1, "failed: P (" + server.url("/page") + ")"));
     EXPECT_TRUE(contains(run.out, "Imported 2 of 3 feeds")) << run.out;
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta"));
@@ -194,8 +185,7 @@ TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
     test::alterStoreFile(data.path() / "kvstore.sqlite",
                          "CREATE TRIGGER refuse BEFORE UPDATE ON kv BEGIN "
                          "SELECT RAISE(ABORT, 'refused'); END");
-    const auto run = cli(
-        {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
+    const auto run = cli({"import", opml("alpha.opml")});
     EXPECT_TRUE(exitsWith(run, 1, "failed: A (")) << run.out;
     EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
 }
@@ -212,9 +202,9 @@ TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
 using Subscriptions = CliTest;
 
 TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharacters) {
-    storeList(expected("escapes-stored.json"));
-    EXPECT_EQ(cli({"list"}).out, expected("escapes-list.txt"));
-    EXPECT_EQ(cli({"list", "--json"}).out, expected("escapes-list.json"));
+    storeList(fixture("escapes-stored.json"));
+    EXPECT_EQ(cli({"list"}).out, fixture("escapes-list.txt"));
+    EXPECT_EQ(cli({"list", "--json"}).out, fixture("escapes-list.json"));
 }
 
 TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitTwo) {
@@ -245,7 +235,7 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
     const std::string page = folder.write("page.html", "<html><body>Hi<br></body></html>");
     // Arguments, exit status, and what stdout holds.
     const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
-        {{file}, 0, expected("notes.json", blogLink)},
+        {{file}, 0, fixture("notes.json", blogLink)},
         {{"--url", "https://example.org/f", file}, 0, R"("blogLink":"https://example.org/f")"},
         {{feedUrl}, 0, R"("blogLink":")" + feedUrl + R"(","link":"g-2")"},
         {{"--url=https://example.org/x", feedUrl}, 0, R"("blogLink":"https://example.org/x")"},
@@ -287,13 +277,12 @@ TEST(InProcess, aCatalogThatAnswersAtOnceFindsTheMainQueueReady) {
 TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
     test::LoopbackServer server;
     std::promise<void> release;
-    server.handle("/slow", [answer = release.get_future().share()](auto&, auto& response) {
+    server.handle("/alpha", [answer = release.get_future().share()](auto&, auto& response) {
         answer.wait();
         response.status = 404;
     });
     test::TemporaryDirectory folder;
-    const auto opml = folder.write("a.opml", "<opml version=\"2.0\"><body><outline xmlUrl=\"" +
-                                                 server.url("/slow") + "\"/></body></opml>");
+    const auto opml = folder.write("a.opml", fixture("alpha.opml", server.url("")));
     EXPECT_EQ(cli::runImportCommand(opml.string(), std::chrono::milliseconds(50)), 1);
     // The check ends after the command returned: what it writes to must outlive it (ASan).
     release.set_value();
