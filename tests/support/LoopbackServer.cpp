@@ -96,11 +96,17 @@ std::size_t LoopbackServer::requestCount(std::string_view path) const {
     return std::ranges::count(requests_, path, &RecordedRequest::path);
 }
 
+bool LoopbackServer::awaitRequests(std::size_t count, std::chrono::milliseconds patience) const {
+    std::unique_lock lock(mutex_);
+    return requested_.wait_for(lock, patience, [&] { return requests_.size() >= count; });
+}
+
 void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response& response) {
     Handler handler;
     {
         std::lock_guard lock(mutex_);
         requests_.push_back({request.method, request.path, request.headers});
+        requested_.notify_all();
         if (const auto found = handlers_.find(request.path); found != handlers_.end()) {
             handler = found->second;
         }
