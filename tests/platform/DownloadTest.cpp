@@ -236,19 +236,17 @@ TEST(DownloadLoopTest, runsTransfersSideBySideUpToTheCapPerHostOnReusedConnectio
 
 TEST(DownloadThreads, ShareNothing) {
     LoopbackServer server;
-    const auto body = [](int t) { return std::string(10'000 + t, char('a' + t)); };
-    for (int t = 0; t < 4; ++t) server.serve(fmt::format("/feed/{}", t), feed(body(t)));
-    std::atomic<int> wrong = 0;
-    {
-        std::vector<std::jthread> threads;
-        for (int t = 0; t < 4; ++t) {
-            threads.emplace_back([&, t] {
-                const std::string url = server.url(fmt::format("/feed/{}", t));
-                for (int i = 0; i < 5; ++i) wrong += download(url) != body(t);
-            });
-        }
+    std::vector<std::future<int>> wrong;
+    for (int t = 0; t < 4; ++t) {
+        const std::string path = fmt::format("/feed/{}", t), body(10'000 + t, char('a' + t));
+        server.serve(path, feed(body));
+        wrong.push_back(std::async(std::launch::async, [url = server.url(path), body] {
+            int mismatches = 0;
+            for (int i = 0; i < 5; ++i) mismatches += download(url) != body;
+            return mismatches;
+        }));
     }
-    EXPECT_EQ(wrong, 0);
+    for (auto& count : wrong) EXPECT_EQ(count.get(), 0);
 }
 
 }  // namespace
