@@ -29,10 +29,6 @@ std::string slurp(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
-
 // A data file of this suite with every {URL} in it replaced by url.
 std::string fixture(std::string_view name, std::string_view url = "") {
     std::string text = test::readFixture("cli", name);
@@ -73,8 +69,8 @@ testing::AssertionResult exitsWith(const CliRun& run, int status,
                                    const std::vector<std::string_view>& inOut,
                                    std::string_view inErr = "") {
     const bool allOut =
-        std::ranges::all_of(inOut, [&](auto part) { return contains(run.out, part); });
-    if (run.status == status && allOut && contains(run.err, inErr))
+        std::ranges::all_of(inOut, [&](auto part) { return run.out.contains(part); });
+    if (run.status == status && allOut && run.err.contains(inErr))
         return testing::AssertionSuccess();
     return testing::AssertionFailure()
            << "status " << run.status << "\nout: " << run.out << "\nerr: " << run.err;
@@ -126,7 +122,7 @@ TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
     EXPECT_TRUE(exitsWith(cli({"add", server.url("/page")}), 1, {"RSS not found: "}));
     EXPECT_TRUE(exitsWith(cli({"add", server.url("/gone")}), 1, {}, "404"));
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha"));
-    EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
+    EXPECT_TRUE(cli({"catalog", "search", "alpha"}).out.contains(server.url("/alpha")));
 }
 
 TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakesThemAway) {
@@ -143,7 +139,7 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
 
     // The articles: found by text, and by feed newest first under their days.
     const auto found = cli({"articles", "--search", "BETA 1"}).out;
-    EXPECT_TRUE(contains(found, "Beta 1") && !contains(found, "Alpha 1")) << found;
+    EXPECT_TRUE(found.contains("Beta 1") && !found.contains("Alpha 1")) << found;
     std::vector<std::string_view> newestTwo{"articles", "--feed", alpha, "--limit", "2"};
     EXPECT_EQ(cli(newestTwo).out, fixture("articles-alpha.txt"));
     newestTwo.push_back("--json");
@@ -153,7 +149,7 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
     EXPECT_EQ(removed.out, "Removed Alpha (" + server.url("/alpha") + ")\n") << removed.err;
     EXPECT_EQ(cli({"list"}).out, row(1, "Beta", "/beta"));
     EXPECT_EQ(cli({"cleanup"}).status, 0);
-    EXPECT_FALSE(contains(cli({"articles"}).out, "Alpha")) << "a removed feed's articles stay";
+    EXPECT_FALSE(cli({"articles"}).out.contains("Alpha")) << "a removed feed's articles stay";
     EXPECT_EQ(cli({"remove", "2"}).status, 1);
 
     server.serve("/beta", {.status = 503, .body = "down"});
@@ -174,7 +170,7 @@ TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
     ASSERT_EQ(cli({"export", exported.string()}).status, 0);
     EXPECT_EQ(slurp(data.path() / "link.opml"), "old");
     EXPECT_EQ(slurp(exported), cli({"export"}).out);
-    EXPECT_TRUE(contains(slurp(exported), "xmlUrl=\"" + server.url("/beta") + "\""));
+    EXPECT_TRUE(slurp(exported).contains("xmlUrl=\"" + server.url("/beta") + "\""));
 }
 
 TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
@@ -197,7 +193,7 @@ TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
     test::alterStoreFile(data.path() / "CDModel.sqlite", test::kFailInserts);
     const auto run = cli({"refresh"});
     EXPECT_TRUE(exitsWith(run, 1, {"could not be saved"}));
-    EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
+    EXPECT_FALSE(run.out.contains("articles loaded")) << run.out;
 }
 
 using Subscriptions = CliTest;
@@ -218,7 +214,7 @@ TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitT
         const auto run = cli(arguments);
         const bool ok = status == "0";
         EXPECT_TRUE(exitsWith(run, ok ? 0 : 2, {ok ? mentions : ""}, ok ? "" : mentions)) << row;
-        EXPECT_TRUE(ok || contains(run.err, "Usage: pressling-cli")) << run.err;
+        EXPECT_TRUE(ok || run.err.contains("Usage: pressling-cli")) << run.err;
     }
     EXPECT_EQ(runCli({"--data-dir"}).status, 2);
     EXPECT_EQ(runCli({"--data-dir=", "list"}).status, 2);
