@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <future>
@@ -28,15 +29,11 @@ std::string slurp(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
-
-// A data file of this suite with every BLOGLINK in it replaced by blogLink.
-std::string expected(std::string_view name, std::string_view blogLink = "") {
+// A data file of this suite with every {URL} in it replaced by url.
+std::string fixture(std::string_view name, std::string_view url = "") {
     std::string text = test::readFixture("cli", name);
-    for (auto at = text.find("BLOGLINK"); at != std::string::npos; at = text.find("BLOGLINK", at))
-        text.replace(at, 8, blogLink);
+    for (auto at = text.find("{URL}"); at != std::string::npos; at = text.find("{URL}", at))
+        text.replace(at, 5, url);
     return text;
 }
 
@@ -67,10 +64,13 @@ CliRun runCli(const std::vector<std::string_view>& arguments,
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
 }
 
-// Whether run ended with status and its output holds inOut and its error output inErr.
-testing::AssertionResult exitsWith(const CliRun& run, int status, std::string_view inOut,
+// Whether run ended with status, its output holding every one of inOut and its error output inErr.
+testing::AssertionResult exitsWith(const CliRun& run, int status,
+                                   const std::vector<std::string_view>& inOut,
                                    std::string_view inErr = "") {
-    if (run.status == status && contains(run.out, inOut) && contains(run.err, inErr))
+    const bool allOut =
+        std::ranges::all_of(inOut, [&](auto part) { return run.out.contains(part); });
+    if (run.status == status && allOut && run.err.contains(inErr))
         return testing::AssertionSuccess();
     return testing::AssertionFailure()
            << "status " << run.status << "\nout: " << run.out << "\nerr: " << run.err;
@@ -91,22 +91,17 @@ protected:
     }
 };
 
-test::Reply rssFeed(std::string_view title, int items) {
-    std::string xml = fmt::format("<rss version=\"2.0\"><channel><title>{}</title>", title);
-    for (int i = 0; i < items; ++i)
-        xml += fmt::format(
-            "<item><title>{0} {1}</title><link>https://example.org/{0}/{1}</link><description>"
-            "Body</description><pubDate>Tue, {2} Jun 2003 04:00:00 +0000</pubDate></item>",
-            title, i, 10 + i);
-    return {.body = xml + "</channel></rss>", .contentType = "application/rss+xml"};
+// Alpha 0 to 2 and Beta 0 and 1, a day apart from 10 June 2003.
+test::Reply rssFeed(std::string_view name) {
+    return {.body = fixture(name), .contentType = "application/rss+xml"};
 }
 
 class FeedCommands : public CliTest {
 protected:
     test::LoopbackServer server;
     void SetUp() override {
-        server.serve("/alpha", rssFeed("Alpha", 3));
-        server.serve("/beta", rssFeed("Beta", 2));
+        server.serve("/alpha", rssFeed("alpha.xml"));
+        server.serve("/beta", rssFeed("beta.xml"));
         server.serve("/page", {.body = "<html>Not a feed</html>", .contentType = "text/html"});
         server.serve("/gone", {.status = 404, .body = "gone"});
     }
@@ -115,20 +110,19 @@ protected:
                     std::string_view mark = "") {
         return fmt::format("{}\t{}\t{}{}\n", n, title, server.url(path), mark);
     }
-    std::filesystem::path opml(std::string_view outlines) {
-        return data.write("in.opml",
-                          fmt::format("<opml version=\"2.0\"><body>{}</body></opml>", outlines));
+    // The data file name, its {URL} standing for the server, copied into the data folder.
+    std::string opml(std::string_view name) {
+        return data.write(name, fixture(name, server.url(""))).string();
     }
 };
 
 TEST_F(FeedCommands, AddChecksTheFeedAndSaysWhatHappened) {
-    std::string feedScheme = server.url("/alpha");
-    feedScheme.replace(0, 4, "feed");  // feed://127.0.0.1:port/alpha, as handed to the reader
-    EXPECT_EQ(cli({"add", feedScheme}).out, "Link added\n");
-    EXPECT_TRUE(exitsWith(cli({"add", server.url("/page")}), 1, "RSS not found: "));
-    EXPECT_TRUE(exitsWith(cli({"add", server.url("/gone")}), 1, "", "404"));
+    // feed://127.0.0.1:port/alpha, as handed to the reader
+    EXPECT_EQ(cli({"add", "feed" + server.url("/alpha").substr(4)}).out, "Link added\n");
+    EXPECT_TRUE(exitsWith(cli({"add", server.url("/page")}), 1, {"RSS not found: "}));
+    EXPECT_TRUE(exitsWith(cli({"add", server.url("/gone")}), 1, {}, "404"));
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha"));
-    EXPECT_TRUE(contains(cli({"catalog", "search", "alpha"}).out, server.url("/alpha")));
+    EXPECT_TRUE(cli({"catalog", "search", "alpha"}).out.contains(server.url("/alpha")));
 }
 
 TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakesThemAway) {
@@ -136,41 +130,36 @@ TEST_F(FeedCommands, RefreshReportsFailedFeedsArticlesReadNewestFirstRemoveTakes
     add("/beta");
     server.serve("/beta", {.status = 500, .body = "down"});
     auto run = cli({"refresh"});
-    EXPECT_TRUE(exitsWith(run, 0, "1 feed with errors"));
-    EXPECT_TRUE(contains(run.out, "failed: ") && contains(run.out, "Updated at ")) << run.out;
+    EXPECT_TRUE(exitsWith(run, 0, {"1 feed with errors", "failed: ", "Updated at "}));
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta", "\terror"));
 
     const std::string alpha = server.url("/alpha");
-    server.serve("/beta", rssFeed("Beta", 2));  // recovered; nothing new from Alpha
-    EXPECT_TRUE(exitsWith(cli({"refresh"}), 0, "5 articles loaded"));
+    server.serve("/beta", rssFeed("beta.xml"));  // recovered; nothing new from Alpha
+    EXPECT_TRUE(exitsWith(cli({"refresh"}), 0, {"5 articles loaded"}));
 
     // The articles: found by text, and by feed newest first under their days.
     const auto found = cli({"articles", "--search", "BETA 1"}).out;
-    EXPECT_TRUE(contains(found, "Beta 1") && !contains(found, "Alpha 1")) << found;
+    EXPECT_TRUE(found.contains("Beta 1") && !found.contains("Alpha 1")) << found;
     std::vector<std::string_view> newestTwo{"articles", "--feed", alpha, "--limit", "2"};
-    EXPECT_EQ(cli(newestTwo).out, expected("articles-alpha.txt"));
+    EXPECT_EQ(cli(newestTwo).out, fixture("articles-alpha.txt"));
     newestTwo.push_back("--json");
-    EXPECT_EQ(cli(newestTwo).out, expected("articles-alpha.json", alpha));
+    EXPECT_EQ(cli(newestTwo).out, fixture("articles-alpha.json", alpha));
 
     const auto removed = cli({"remove", "1"});
     EXPECT_EQ(removed.out, "Removed Alpha (" + server.url("/alpha") + ")\n") << removed.err;
     EXPECT_EQ(cli({"list"}).out, row(1, "Beta", "/beta"));
     EXPECT_EQ(cli({"cleanup"}).status, 0);
-    EXPECT_FALSE(contains(cli({"articles"}).out, "Alpha")) << "a removed feed's articles stay";
+    EXPECT_FALSE(cli({"articles"}).out.contains("Alpha")) << "a removed feed's articles stay";
     EXPECT_EQ(cli({"remove", "2"}).status, 1);
 
     server.serve("/beta", {.status = 503, .body = "down"});
-    EXPECT_TRUE(exitsWith(cli({"refresh"}), 1, "No internet connection"));
+    EXPECT_TRUE(exitsWith(cli({"refresh"}), 1, {"No internet connection"}));
 }
 
 TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
-    const auto file = opml(fmt::format(
-        "<outline text=\"Folder\"><outline text=\"A\" xmlUrl=\"{}\"/><outline text=\"P\" "
-        "xmlUrl=\"{}\"/></outline><outline text=\"B\" xmlUrl=\"{}\"/>",
-        server.url("/alpha"), server.url("/page"), server.url("/beta")));
-    const auto run = cli({"import", file.string()});
-    EXPECT_TRUE(exitsWith(run, 1, "failed: P (" + server.url("/page") + ")"));
-    EXPECT_TRUE(contains(run.out, "Imported 2 of 3 feeds")) << run.out;
+    const auto run = cli({"import", opml("import.opml")});
+    const std::string failed = "failed: P (" + server.url("/page") + ")";
+    EXPECT_TRUE(exitsWith(run, 1, {failed, "Imported 2 of 3 feeds"}));
     EXPECT_EQ(cli({"list"}).out, row(1, "Alpha", "/alpha") + row(2, "Beta", "/beta"));
     EXPECT_EQ(cli({"import", (data.path() / "missing.opml").string()}).status, 1);
     EXPECT_EQ(cli({"import", data.write("bad.opml", "<opml><body>").string()}).status, 1);
@@ -181,23 +170,21 @@ TEST_F(FeedCommands, ImportChecksEveryFeedAndExportReplacesTheFileWhole) {
     ASSERT_EQ(cli({"export", exported.string()}).status, 0);
     EXPECT_EQ(slurp(data.path() / "link.opml"), "old");
     EXPECT_EQ(slurp(exported), cli({"export"}).out);
-    EXPECT_TRUE(contains(slurp(exported), "xmlUrl=\"" + server.url("/beta") + "\""));
+    EXPECT_TRUE(slurp(exported).contains("xmlUrl=\"" + server.url("/beta") + "\""));
 }
 
 TEST_F(FeedCommands, ExportRefusesAnUnreadableListAndImportAFailedSave) {
     storeList("[{\"title\":\"A\",\"url\":");
     const auto file = data.write("out.opml", "my feeds");
-    EXPECT_TRUE(exitsWith(cli({"export", file.string()}), 1, "", "cannot be read"));
+    EXPECT_TRUE(exitsWith(cli({"export", file.string()}), 1, {}, "cannot be read"));
     EXPECT_EQ(slurp(file), "my feeds");
 
     storeList("[]");
     test::alterStoreFile(data.path() / "kvstore.sqlite",
                          "CREATE TRIGGER refuse BEFORE UPDATE ON kv BEGIN "
                          "SELECT RAISE(ABORT, 'refused'); END");
-    const auto run = cli(
-        {"import", opml("<outline text=\"A\" xmlUrl=\"" + server.url("/alpha") + "\"/>").string()});
-    EXPECT_TRUE(exitsWith(run, 1, "failed: A (")) << run.out;
-    EXPECT_TRUE(contains(run.out, "Imported 0 of 1 feeds")) << run.out;
+    const auto run = cli({"import", opml("alpha.opml")});
+    EXPECT_TRUE(exitsWith(run, 1, {"failed: A (", "Imported 0 of 1 feeds"}));
 }
 
 TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
@@ -205,16 +192,16 @@ TEST_F(FeedCommands, RefreshWhoseArticlesCannotBeSavedFails) {
     ASSERT_EQ(cli({"articles"}).status, 0);  // creates the article store
     test::alterStoreFile(data.path() / "CDModel.sqlite", test::kFailInserts);
     const auto run = cli({"refresh"});
-    EXPECT_TRUE(exitsWith(run, 1, "could not be saved"));
-    EXPECT_FALSE(contains(run.out, "articles loaded")) << run.out;
+    EXPECT_TRUE(exitsWith(run, 1, {"could not be saved"}));
+    EXPECT_FALSE(run.out.contains("articles loaded")) << run.out;
 }
 
 using Subscriptions = CliTest;
 
 TEST_F(Subscriptions, ListShowsThemByTitleWithErrorMarksAndEscapedControlCharacters) {
-    storeList(expected("escapes-stored.json"));
-    EXPECT_EQ(cli({"list"}).out, expected("escapes-list.txt"));
-    EXPECT_EQ(cli({"list", "--json"}).out, expected("escapes-list.json"));
+    storeList(fixture("escapes-stored.json"));
+    EXPECT_EQ(cli({"list"}).out, fixture("escapes-list.txt"));
+    EXPECT_EQ(cli({"list", "--json"}).out, fixture("escapes-list.json"));
 }
 
 TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitTwo) {
@@ -226,8 +213,8 @@ TEST_F(Subscriptions, HelpAndVersionGoToStdoutAndWrongArgumentsAreNamedWithExitT
             if (!part.empty()) arguments.emplace_back(part);
         const auto run = cli(arguments);
         const bool ok = status == "0";
-        EXPECT_TRUE(exitsWith(run, ok ? 0 : 2, ok ? mentions : "", ok ? "" : mentions)) << row;
-        EXPECT_TRUE(ok || contains(run.err, "Usage: pressling-cli")) << run.err;
+        EXPECT_TRUE(exitsWith(run, ok ? 0 : 2, {ok ? mentions : ""}, ok ? "" : mentions)) << row;
+        EXPECT_TRUE(ok || run.err.contains("Usage: pressling-cli")) << run.err;
     }
     EXPECT_EQ(runCli({"--data-dir"}).status, 2);
     EXPECT_EQ(runCli({"--data-dir=", "list"}).status, 2);
@@ -245,7 +232,7 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
     const std::string page = folder.write("page.html", "<html><body>Hi<br></body></html>");
     // Arguments, exit status, and what stdout holds.
     const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
-        {{file}, 0, expected("notes.json", blogLink)},
+        {{file}, 0, fixture("notes.json", blogLink)},
         {{"--url", "https://example.org/f", file}, 0, R"("blogLink":"https://example.org/f")"},
         {{feedUrl}, 0, R"("blogLink":")" + feedUrl + R"(","link":"g-2")"},
         {{"--url=https://example.org/x", feedUrl}, 0, R"("blogLink":"https://example.org/x")"},
@@ -260,7 +247,7 @@ TEST(ParseCommand, PrintsOneLineOfJsonForEverySourceAndFailure) {
         std::vector<std::string_view> arguments{"parse"};
         arguments.insert(arguments.end(), given.begin(), given.end());
         const auto run = runCli(arguments);
-        EXPECT_TRUE(exitsWith(run, status, mentions));
+        EXPECT_TRUE(exitsWith(run, status, {mentions}));
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     }
 }
@@ -287,13 +274,12 @@ TEST(InProcess, aCatalogThatAnswersAtOnceFindsTheMainQueueReady) {
 TEST(InProcess, anImportThatGivesUpLeavesItsChecksSomethingToWriteTo) {
     test::LoopbackServer server;
     std::promise<void> release;
-    server.handle("/slow", [answer = release.get_future().share()](auto&, auto& response) {
+    server.handle("/alpha", [answer = release.get_future().share()](auto&, auto& response) {
         answer.wait();
         response.status = 404;
     });
     test::TemporaryDirectory folder;
-    const auto opml = folder.write("a.opml", "<opml version=\"2.0\"><body><outline xmlUrl=\"" +
-                                                 server.url("/slow") + "\"/></body></opml>");
+    const auto opml = folder.write("a.opml", fixture("alpha.opml", server.url("")));
     EXPECT_EQ(cli::runImportCommand(opml.string(), std::chrono::milliseconds(50)), 1);
     // The check ends after the command returned: what it writes to must outlive it (ASan).
     release.set_value();

@@ -18,23 +18,10 @@ using Order = std::vector<std::string>;
 
 constexpr auto kPatience = 10s;  // reached only by a broken build
 
-// Counts events from any thread; a thread may wait, within a patience, for a number of them.
-class Tally {
-public:
-    void add() {
-        std::lock_guard lock(mutex_);
-        ++count_, changed_.notify_all();
-    }
-    bool waitFor(int n, std::chrono::milliseconds patience = kPatience) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, patience, [&] { return count_ >= n; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int count_ = 0;
-};
+// Whether promise is kept within the patience.
+bool kept(std::promise<void>& promise, std::chrono::seconds patience = kPatience) {
+    return promise.get_future().wait_for(patience) == std::future_status::ready;
+}
 
 class Dispatch : public testing::Test {
 protected:
@@ -113,26 +100,25 @@ TEST_F(Dispatch, StopEndsRunAfterTheCurrentItemFromAnyThreadAtAnyTime) {
     EXPECT_EQ(order, Order{"stopping"});
     EXPECT_EQ(loop.processPending(), 1u);
 
-    auto ranOnMain = std::make_shared<Tally>();
+    auto ranOnMain = std::make_shared<std::promise<void>>();
     std::jthread worker([this, ranOnMain] {
-        mainQueue().async([ranOnMain] { ranOnMain->add(); });
-        if (ranOnMain->waitFor(1)) loop.stop();  // once the loop has gone back to sleep
+        mainQueue().async([ranOnMain] { ranOnMain->set_value(); });
+        if (kept(*ranOnMain)) loop.stop();  // once the loop has gone back to sleep
     });
     EXPECT_TRUE(runGuarded()) << "a stop from a worker did not wake the loop";
 }
 
 TEST(GlobalQueue, RunsItemsConcurrentlyAndSurvivesThrowingOnes) {
-    // More throwers than threads would run a pool dry; then two items that wait for each other.
+    // More throwers than threads would run a pool dry; then an item that waits for the next one.
     const int throwing = 1 + int(std::max(4u, 2 * std::thread::hardware_concurrency()));
     for (int i = 0; i < throwing; ++i) globalAsync([] { throw std::runtime_error("broken"); });
-    auto arrived = std::make_shared<Tally>(), met = std::make_shared<Tally>();
-    for (int i = 0; i < 2; ++i) {
-        globalAsync([arrived, met] {
-            arrived->add();
-            if (arrived->waitFor(2)) met->add();
-        });
-    }
-    EXPECT_TRUE(met->waitFor(2, 2 * kPatience));
+    auto next = std::make_shared<std::promise<void>>(),
+         met = std::make_shared<std::promise<void>>();
+    globalAsync([next, met] {
+        if (kept(*next)) met->set_value();
+    });
+    globalAsync([next] { next->set_value(); });
+    EXPECT_TRUE(kept(*met, 2 * kPatience));
 }
 
 TEST(GlobalQueue, WaitingForIdleCoversItemsThatSubmitMoreAndGivesUpOnABusyQueue) {

@@ -4,6 +4,7 @@
 #include "platform/Download.h"
 #include "platform/DownloadLoop.h"
 
+#include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -31,15 +32,11 @@ constexpr DownloadOptions kShort{.connectTimeout = 1s, .lowSpeedTime = 1s, .tota
 Reply feed(std::string body, bool chunked = false) {
     return Reply{.body = std::move(body), .contentType = "application/rss+xml", .chunked = chunked};
 }
-Reply gzipped(const std::string& document) {
-    return Reply{.body = test::gzip(document),
+// A gzip file of this suite's data, sent as it is.
+Reply gzipped(std::string_view fixture) {
+    return Reply{.body = test::readFixture("platform", fixture),
                  .contentType = "application/rss+xml",
                  .headers = {{"Content-Encoding", "gzip"}}};
-}
-Reply status(int code, std::string retryAfter = "") {
-    Reply reply{.status = code, .body = "page"};
-    if (!retryAfter.empty()) reply.headers = {{"Retry-After", std::move(retryAfter)}};
-    return reply;
 }
 
 using Plan = std::function<void(LoopbackServer&)>;
@@ -69,20 +66,12 @@ void redirectsOfEveryKind(LoopbackServer& s) {
     s.redirect("/permanent", "/end", 308);
     s.serve("/end", feed("arrived"));
 }
-void redirectsToAMissingPage(LoopbackServer& s) {
-    s.redirect("/feed", "/gone");
-    s.serve("/gone", Reply{.status = 404, .body = "missing"});
-}
 
 // Bytes a text-minded transfer would mangle: NUL, CR LF, high bytes, no trailing newline.
 const std::string kAwkward = std::string("<rss>\r\ncaf\xC3\xA9</rss>\n\0\xFF\x80\r\n\x1F\x8B", 26);
-const std::string kDocument(100'000, 'd');
+const std::string kDocument(100'000, 'd');  // document.gz inflated
 const std::string kMiBody(kMiB, 'x');
 const std::string kOverMiB(kMiB + 1, 'x');
-// The slow servers give the limit under test a short value and the others long ones.
-DownloadOptions speedFloor(long bytesPerSecond, std::chrono::seconds total) {
-    return {.lowSpeedBytesPerSecond = bytesPerSecond, .lowSpeedTime = 1s, .totalTimeout = total};
-}
 constexpr DownloadOptions kCap{.totalTimeout = 2s, .maxBytes = kMiB};
 constexpr DownloadOptions kCapZero{.totalTimeout = 2s, .maxBytes = 0};
 constexpr char kFeed[] = "http://127.0.0.1:{loopback}/feed";  // also {silent}, {closed}
@@ -101,7 +90,7 @@ struct DownloadCase {
 const DownloadCase kCases[] = {
     {"BytesArriveExactly", serves(feed(kAwkward)), kAwkward},
     {"SchemeInCapitals", serves(feed("ok")), "ok", kShort, "HTTP://127.0.0.1:{loopback}/feed"},
-    {"GzipArrivesDecoded", serves(gzipped(kDocument)), kDocument},
+    {"GzipArrivesDecoded", serves(gzipped("document.gz")), kDocument},
     {"RedirectsOfEveryKind", redirectsOfEveryKind, "arrived"},
     {"TenRedirectsByDefault", hops(10), "end of the chain", DownloadOptions()},
     {"ElevenRedirectsAreTooMany", hops(11), Kind::tooManyRedirects, DownloadOptions()},
@@ -110,12 +99,11 @@ const DownloadCase kCases[] = {
     // A server must not turn a feed download into another protocol (file:// is curl's own
     // default refusal; ftp:// is the one it would follow).
     {"RedirectToFtp", [](LoopbackServer& s) { s.redirect("/feed", "ftp://127.0.0.1/feed.xml"); }, Kind::unsupportedUrl},
-    {"Status399IsASuccess", serves(status(399)), "page"},
-    {"Status400", serves(status(400)), 400L},
-    {"Status503", serves(status(503)), 503L},
-    {"Status429RetryAfterSeconds", serves(status(429, "120")), 429L, kShort, kFeed, nullptr, 120s},
-    {"Status503RetryAfterDate", serves(status(503, test::httpDateIn(3600s))), 503L, kShort, kFeed, nullptr, 3600s},
-    {"StatusAfterARedirect", redirectsToAMissingPage, 404L, kShort, kFeed, "/gone"},
+    {"Status399IsASuccess", serves({.status = 399, .body = "page"}), "page"},
+    {"Status400", serves({.status = 400, .body = "page"}), 400L},
+    {"Status429RetryAfterSeconds", serves({.status = 429, .body = "busy", .headers = {{"Retry-After", "120"}}}), 429L, kShort, kFeed, nullptr, 120s},
+    {"Status503RetryAfterDate", serves({.status = 503, .body = "busy", .headers = {{"Retry-After", test::httpDateIn(3600s)}}}), 503L, kShort, kFeed, nullptr, 3600s},
+    {"StatusAfterARedirect", [](LoopbackServer& s) { s.redirect("/feed", "/gone"), s.serve("/gone", {.status = 404, .body = "missing"}); }, 404L, kShort, kFeed, "/gone"},
     {"BodyAtTheCap", serves(feed(kMiBody)), kMiBody, kCap},
     {"BodyOverTheCap", serves(feed(kOverMiB)), Kind::tooLarge, kCap},
     {"ChunkedAtTheCap", serves(feed(kMiBody, true)), kMiBody, kCap},
@@ -125,13 +113,13 @@ const DownloadCase kCases[] = {
     {"CapZeroRefusesOneByte", serves(feed("x", true)), Kind::tooLarge, kCapZero},
     // Refused on the header alone: the body arrives far too slowly to end any other way.
     {"DeclaredLengthOverTheCap", slowly(100, 1, 2 * kMiB), Kind::tooLarge, kCap},
-    // A few KiB on the wire that inflate past the cap: the cap counts the document.
-    {"GzipBomb", serves(gzipped(std::string(8 * kMiB, 0))), Kind::tooLarge, kCap},
+    // 8 KiB on the wire that inflate to 8 MiB of NULs: the cap counts the document.
+    {"GzipBomb", serves(gzipped("bomb.gz")), Kind::tooLarge, kCap},
     {"ServerThatNeverAnswers", {}, Kind::timedOut, kShort, "http://127.0.0.1:{silent}/feed"},
-    // 40 bytes at 20 a second: complete after 2 s, but under the floor of 64 throughout.
-    {"BelowTheSpeedFloor", slowly(40, 1), Kind::timedOut, speedFloor(64, 30s)},
-    // 3 s of a steady 20 KiB a second, well above the floor.
-    {"LongerThanTheTotalLimit", slowly(60, 1024), Kind::timedOut, speedFloor(1, 1s)},
+    // The limit under test short, the others long. 40 bytes at 20 a second: complete after 2 s,
+    // but under the floor of 64 throughout; then 3 s of a steady 20 KiB a second.
+    {"BelowTheSpeedFloor", slowly(40, 1), Kind::timedOut, {.lowSpeedBytesPerSecond = 64, .lowSpeedTime = 1s, .totalTimeout = 30s}},
+    {"LongerThanTheTotalLimit", slowly(60, 1024), Kind::timedOut, {.lowSpeedBytesPerSecond = 1, .lowSpeedTime = 1s, .totalTimeout = 1s}},
     {"ShorterThanItsContentLength", slowly(10, 10, 1000, 0ms), Kind::transferFailed},
     {"RefusedPort", {}, Kind::connectionFailed, kShort, "http://127.0.0.1:{closed}/feed"},
     {"HttpsToAServerWithoutTls", {}, Kind::connectionFailed, kShort, "https://127.0.0.1:{loopback}/feed"},
@@ -248,19 +236,17 @@ TEST(DownloadLoopTest, runsTransfersSideBySideUpToTheCapPerHostOnReusedConnectio
 
 TEST(DownloadThreads, ShareNothing) {
     LoopbackServer server;
-    const auto body = [](int t) { return std::string(10'000 + t, char('a' + t)); };
-    for (int t = 0; t < 4; ++t) server.serve(fmt::format("/feed/{}", t), feed(body(t)));
-    std::atomic<int> wrong = 0;
-    {
-        std::vector<std::jthread> threads;
-        for (int t = 0; t < 4; ++t) {
-            threads.emplace_back([&, t] {
-                const std::string url = server.url(fmt::format("/feed/{}", t));
-                for (int i = 0; i < 5; ++i) wrong += download(url) != body(t);
-            });
-        }
+    std::vector<std::future<int>> wrong;
+    for (int t = 0; t < 4; ++t) {
+        const std::string path = fmt::format("/feed/{}", t), body(10'000 + t, char('a' + t));
+        server.serve(path, feed(body));
+        wrong.push_back(std::async(std::launch::async, [url = server.url(path), body] {
+            int mismatches = 0;
+            for (int i = 0; i < 5; ++i) mismatches += download(url) != body;
+            return mismatches;
+        }));
     }
-    EXPECT_EQ(wrong, 0);
+    for (auto& count : wrong) EXPECT_EQ(count.get(), 0);
 }
 
 }  // namespace

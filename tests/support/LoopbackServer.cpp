@@ -96,11 +96,17 @@ std::size_t LoopbackServer::requestCount(std::string_view path) const {
     return std::ranges::count(requests_, path, &RecordedRequest::path);
 }
 
+bool LoopbackServer::awaitRequests(std::size_t count, std::chrono::milliseconds patience) const {
+    std::unique_lock lock(mutex_);
+    return requested_.wait_for(lock, patience, [&] { return requests_.size() >= count; });
+}
+
 void LoopbackServer::dispatch(const httplib::Request& request, httplib::Response& response) {
     Handler handler;
     {
         std::lock_guard lock(mutex_);
         requests_.push_back({request.method, request.path, request.headers});
+        requested_.notify_all();
         if (const auto found = handlers_.find(request.path); found != handlers_.end()) {
             handler = found->second;
         }
@@ -133,19 +139,6 @@ SilentServer::~SilentServer() { ::close(socket_); }
 std::string SilentServer::url(std::string_view path) const { return loopbackUrl(port_, path); }
 
 int closedPort() { return SilentServer().port(); }
-
-std::string gzip(std::string_view data) {
-    // httplib's own compressor spares the tests a zlib dependency.
-    httplib::detail::gzip_compressor compressor;
-    std::string compressed;
-    const auto append = [&compressed](const char* bytes, std::size_t length) {
-        return compressed.append(bytes, length), true;
-    };
-    if (!compressor.compress(data.data(), data.size(), /*last=*/true, append)) {
-        throw std::runtime_error("gzip: compression failed");
-    }
-    return compressed;
-}
 
 std::string httpDateIn(std::chrono::seconds seconds) {
     const std::time_t when =

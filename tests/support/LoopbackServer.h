@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -70,6 +71,8 @@ public:
     std::string url(std::string_view path) const;   // "http://127.0.0.1:<port>" + path
     std::vector<RecordedRequest> requests() const;  // oldest first
     std::size_t requestCount(std::string_view path) const;
+    // Whether count requests in all have arrived, waiting up to patience for them.
+    bool awaitRequests(std::size_t count, std::chrono::milliseconds patience) const;
 
 private:
     void dispatch(const httplib::Request& request, httplib::Response& response);
@@ -79,6 +82,7 @@ private:
     std::atomic<bool> listenReturned_ = false;
     std::thread thread_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable requested_;
     std::map<std::string, Handler, std::less<>> handlers_;
     std::vector<RecordedRequest> requests_;
 };
@@ -102,9 +106,6 @@ private:
 
 // A port on 127.0.0.1 that nothing listens on (bound and released), so connections are refused.
 int closedPort();
-
-// data in gzip format, for replies sent with "Content-Encoding: gzip".
-std::string gzip(std::string_view data);
 
 // An HTTP date (IMF-fixdate) seconds from now.
 std::string httpDateIn(std::chrono::seconds seconds);
