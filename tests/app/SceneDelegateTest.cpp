@@ -34,7 +34,9 @@ TEST(CollapseRuleTest, theListStaysExactlyWhenTheDetailHasNoArticle) {
     EXPECT_TRUE(SceneDelegate::collapseSecondaryOntoPrimary(&navigation, &list));
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&other, &list)) << "no navigation";
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&wrongTop, &list)) << "no detail";
-    detail->setDetailItem(BlogPost{.link = Url::parse("https://example.org/1")});
+    BlogPost article;
+    article.link = Url::parse("https://example.org/1");
+    detail->setDetailItem(article);
     EXPECT_FALSE(SceneDelegate::collapseSecondaryOntoPrimary(&navigation, &list));
 }
 

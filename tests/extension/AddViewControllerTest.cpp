@@ -59,7 +59,9 @@ TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndCl
         SCOPED_TRACE(row.link);
         TemporaryDirectory folder;
         KeyValueStore store(folder.path() / "kvstore.sqlite");
-        if (row.before) ASSERT_TRUE(store.setData(*row.before, "storedRss").has_value());
+        if (row.before) {
+            ASSERT_TRUE(store.setData(*row.before, "storedRss").has_value());
+        }
         const QString link = QString::fromStdString(row.link);
         QGuiApplication::clipboard()->setText(row.given == Given::clipboard ? link : "Not a link");
 
@@ -78,7 +80,9 @@ TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndCl
             QCoreApplication::sendEvent(&window, &enter);
             QCoreApplication::sendEvent(&window, &drop);
         }
-        if (row.given != Given::nothing) EXPECT_EQ(window.infoLabel()->text(), "Loading...");
+        if (row.given != Given::nothing) {
+            EXPECT_EQ(window.infoLabel()->text(), "Loading...");
+        }
         ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }));
         EXPECT_EQ(window.titleLabel()->text().toStdString(), row.title);
         EXPECT_TRUE(window.infoLabel()->text().startsWith(QString::fromStdString(row.info)))

@@ -101,8 +101,10 @@ TEST_F(ArticleListActionsTest, theFilterChoicesListTheFeedsAndTheirIconShowsTheC
             menu->close();
         };
         // The phone's toolbar: the filter menu, the status between two spaces, the subscriptions.
-        if (phone) ASSERT_EQ(list->toolbar()->actions().size(), 5);
-        if (phone) EXPECT_EQ(list->toolbar()->actions().last(), list->manageFeedsAction());
+        if (phone) {
+            ASSERT_EQ(list->toolbar()->actions().size(), 5);
+            EXPECT_EQ(list->toolbar()->actions().last(), list->manageFeedsAction());
+        }
         EXPECT_TRUE(hasIcon(icon(), plain));
         choose("Beta");
         EXPECT_EQ(list->filter(), url("Beta"));
@@ -188,14 +190,11 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     window.addAction(newWindow);
     auto* bar = app::MenuBar::install(&window, list.get(), newWindow);
     bar->addFileCommand(new QAction("Add Feed…", &window));
-    QStringList commands;
+    std::vector<std::pair<std::string, std::string>> commands;
     for (const QAction* command : bar->commands())
-        commands << command->text() + " " + command->shortcut().toString();
-    EXPECT_EQ(commands,
-              (QStringList{"New Window Ctrl+N", "Add Feed… ", "Close Window Ctrl+W", "Quit Ctrl+Q",
-                           "Search Ctrl+F", "Copy Ctrl+C", "Add to Reading List Ctrl+D",
-                           "Reload data Ctrl+R", "Manage feeds Ctrl+L", "Reading List Ctrl+Shift+L",
-                           "Welcome to Pressling F1"}));
+        commands.emplace_back(command->shortcut().toString().toStdString(),
+                              command->text().toStdString());
+    EXPECT_EQ(commands, test::readTable("reading", "menu-commands.txt"));
     EXPECT_TRUE(list->manageFeedsAction()->isEnabled());
 
     app::InfoViewController info;

@@ -202,10 +202,8 @@ TEST_F(SqliteCatalogTest, refusesASqliteFileOfSomethingElseAndLeavesItAlone) {
 
 TEST_F(SqliteCatalogTest, fieldsThatAreMissingOrNotTextReadAsNone) {
     ASSERT_TRUE(SqliteCatalog::open(file));
-    executeRaw(file,
-               "INSERT INTO feed (url, name, about) VALUES ('https://n.example/', NULL, 'xjq'), "
-               "('https://b.example/', 'Blob xjq', x'00ff'), (x'6869', 'Blob url xjq', ''), "
-               "('https://g.example/', 'Good xjq', 'fine')");
+    // A feed without a name, one whose about is a blob, one whose address is, and a good one.
+    executeRaw(file, test::readFixture("subscriptions", "unreadable-rows.sql"));
     const auto found = SqliteCatalog::open(file).value()->search("xjq").value();
     std::vector<std::string> readable;
     for (const auto& r : found)
