@@ -51,7 +51,7 @@ protected:
 
 TEST_F(AppDelegateTest, everyActivationCleansUpAndTheListShowsWhatIsLeft) {
     auto& model = delegate.sceneDelegate()->masterViewController()->model();
-    stores.store({test::entry("kept", "https://a.example/1", test::march2021(7))});
+    stores.store({test::article("kept", "https://a.example/1", test::day(7))});
     stores.subscribe({Web{"Alpha", "https://a.example/feed", std::nullopt}});
     const int activations = delegate.sceneDelegate()->activations();
     activate(delegate.window());

@@ -41,10 +41,7 @@ protected:
 };
 
 TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounced) {
-    int announced = 0;
-    auto observer = NotificationCenter::defaultCenter().addObserver(
-        std::string(kWillUpdateWebNotification), std::nullopt,
-        NotificationCenter::Delivery::postingThread, [&](const Notification&) { ++announced; });
+    test::NotificationCount announced{kWillUpdateWebNotification};
     // Its one entry has no title either, which the feed would otherwise take as its own.
     const Reply untitled{200, test::readFixture("app", "untitled-entry-and-feed.rss"),
                          "application/rss+xml"};
@@ -69,13 +66,13 @@ TEST_F(SubscribeTest, eachOutcomeIsShownWithItsReasonAndOnlyAStoredFeedIsAnnounc
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         server.serve(row.path, row.reply);
-        announced = 0;
+        announced.count = 0;
         bool done = false;
         start(row.path, row.unwritableList ? unwritable : stores.list(), [&] { done = true; });
         ASSERT_TRUE(waitUntil([&] { return done; }));
         const QString text = shown();
         EXPECT_TRUE(text.startsWith(row.shows) && text.contains(row.reason)) << text.toStdString();
-        EXPECT_EQ(announced, row.announced);
+        EXPECT_EQ(announced.count, row.announced);
     }
     EXPECT_EQ(loadWebs(stores.list()), (std::vector<Web>{{"Good", server.url("/good"), {}}}));
 }

@@ -50,11 +50,7 @@ protected:
     Url url(std::string_view path) const { return Url::parse(server.url(path)).value(); }
 
     LoopbackServer server;
-    int announcements = 0;
-    NotificationCenter::Observer observer = NotificationCenter::defaultCenter().addObserver(
-        std::string(kWillUpdateWebNotification), std::nullopt,
-        NotificationCenter::Delivery::postingThread,
-        [this](const Notification&) { ++announcements; });
+    NotificationCount announcements{kWillUpdateWebNotification};
 };
 
 std::string outcome(const std::expected<void, AddRSSError>& added) {
@@ -88,7 +84,7 @@ TEST_F(AddFeedTest, appendsOnlyAUsableFeedWhoseTitleIsNotYetSubscribed) {
         const Web existing{row.stored, server.url(path), false};
         storeList({existing});
         const auto before = storedBytes();
-        announcements = 0;
+        announcements.count = 0;
 
         auto added = addRSS(url(path), kv);
 
@@ -99,7 +95,7 @@ TEST_F(AddFeedTest, appendsOnlyAUsableFeedWhoseTitleIsNotYetSubscribed) {
         } else {
             EXPECT_EQ(storedBytes(), before);
         }
-        EXPECT_EQ(announcements, row.appended ? 1 : 0);
+        EXPECT_EQ(announcements.count, row.appended ? 1 : 0);
     }
 }
 

@@ -23,11 +23,7 @@ protected:
         ASSERT_TRUE(saveArticles(feedEntries(2, web.title, web.url, web.title), *store));
     }
 
-    int announcements = 0;
-    NotificationCenter::Observer observer = NotificationCenter::defaultCenter().addObserver(
-        std::string(kWillRemoveWebNotification), std::nullopt,
-        NotificationCenter::Delivery::postingThread,
-        [this](const Notification&) { ++announcements; });
+    NotificationCount announcements{kWillRemoveWebNotification};
 };
 
 TEST_F(RemoveFeedTest, removesTheEntryAtItsTitleOrderPositionWithItsArticles) {
@@ -48,10 +44,10 @@ TEST_F(RemoveFeedTest, removesTheEntryAtItsTitleOrderPositionWithItsArticles) {
         storeList(row.stored);
         storeArticlesOf(kBeta);
         storeArticlesOf(kAlpha);
-        announcements = 0;
+        announcements.count = 0;
         ASSERT_TRUE(removeWeb(row.index, kv, *store));
         EXPECT_EQ(storedList(), row.left);
-        EXPECT_EQ(announcements, 1);
+        EXPECT_EQ(announcements.count, 1);
         EXPECT_TRUE(storedTitles(row.gone.url).empty());
         EXPECT_EQ(storedTitles(row.kept.url).size(), 2u);
     }
@@ -72,7 +68,7 @@ TEST_F(RemoveFeedTest, changesNothingForAPositionOutsideTheListOrWhenTheArticles
     EXPECT_EQ(removed.error().storeError->kind, StoreError::Kind::deleteFailed);
     EXPECT_EQ(storedBytes(), before);
     EXPECT_EQ(storedTitles(kAlpha.url).size(), 2u);
-    EXPECT_EQ(announcements, 0);
+    EXPECT_EQ(announcements.count, 0);
 }
 
 }  // namespace

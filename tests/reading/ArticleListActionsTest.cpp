@@ -15,8 +15,8 @@
 namespace pressling::reading {
 namespace {
 
-using test::entry;
-using test::march2021;
+using test::day;
+using namespace std::chrono_literals;
 using test::named;
 using test::texts;
 
@@ -30,13 +30,13 @@ protected:
     ArticleListActionsTest() {
         stores.subscribe({serveFeed("Beta", 0), serveFeed("Alpha", 0), serveFeed("Gamma", 0)});
         const auto of = [&](const char* web, const char* title, const char* link, Date date) {
-            return entry(title, link, date, url(web), web);
+            return test::article(title, link, date, url(web), web);
         };
         stores.store(
-            {of("Alpha", "Solar power grows", "https://a.example/caf%C3%A9", march2021(7, 600)),
-             of("Alpha", "Wind farms", "https://a.example/wind", march2021(7, 500)),
-             of("Beta", "SOLAR panels", "https://b.example/1", march2021(6)),
-             of("Gamma", "Rust news", "https://c.example/1", march2021(5))});
+            {of("Alpha", "Solar power grows", "https://a.example/caf%C3%A9", day(7, 10h)),
+             of("Alpha", "Wind farms", "https://a.example/wind", day(7, 500min)),
+             of("Beta", "SOLAR panels", "https://b.example/1", day(6)),
+             of("Gamma", "Rust news", "https://c.example/1", day(5))});
         openList();
     }
     ~ArticleListActionsTest() override { ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad); }
@@ -139,7 +139,7 @@ TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNa
 TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
     test::insertAndSave(
         stores.articles(),
-        {{0, url("Alpha"), {}, {}, march2021(4), "2021-03-04", "No link", "Alpha"}});
+        {{0, url("Alpha"), {}, {}, day(4), "2021-03-04", "No link", "Alpha"}});
 
     QWidget* viewport = list->tableView()->viewport();
     const QPoint at = list->tableView()->visualRect(row("Solar power grows")).center();

@@ -13,15 +13,13 @@
 namespace pressling::reading {
 namespace {
 
-using test::march2021;
-
 class ArticleListModelTest : public ::testing::Test {
 protected:
     // n articles "<prefix> 0".. on day, a minute apart back from 20:00, past saving's per-feed cap.
     void insert(int day, int n, const std::string& prefix, const std::string& web = "Alpha") {
         std::vector<BlogPost> posts;
         for (int i = 0; i < n; ++i) {
-            const Date date = march2021(day, 20 * 60 - i);
+            const Date date = test::day(day, std::chrono::minutes(20 * 60 - i));
             posts.push_back({.link = Url::parse(fmt::format("https://a.example/{}/{}", prefix, i)),
                              .pubDate = date,
                              .sectionDate = makeSectionDate(date),
@@ -76,8 +74,8 @@ TEST_F(ArticleListModelTest, aSaveInsertsAndRemovesRowsAndDaysWithoutAReset) {
     QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(model.get(), &QAbstractItemModel::rowsRemoved);
     // A new day above, and a newer article on the same day.
-    stores.store({test::entry("new day", "https://a.example/n", march2021(7)),
-                  test::entry("newer", "https://a.example/m", march2021(6, 21 * 60))});
+    stores.store({test::article("new day", "https://a.example/n", test::day(7)),
+                  test::article("newer", "https://a.example/m", test::day(6, std::chrono::hours(21)))});
     EXPECT_EQ(inserted.count(), 3);  // the day, its article, and the newer one
     EXPECT_EQ(title(at(*model, 0, 0)) + "/" + title(at(*model, 1, 0)), "new day/newer");
     // The row a view held moved down a day and a row, and still is the same article.
@@ -96,7 +94,7 @@ TEST_F(ArticleListModelTest, aSaveInsertsAndRemovesRowsAndDaysWithoutAReset) {
 
 TEST_F(ArticleListModelTest, theCleanUpsSilentDeletionIsShownAndNothingDeletedResetsNothing) {
     insert(7, 2, "alpha");
-    stores.store({test::entry("b", "https://b.example/1", march2021(7), "https://b.example/f")});
+    stores.store({test::article("b", "https://b.example/1", test::day(7), "https://b.example/f")});
     auto model = open();
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
     EXPECT_FALSE(model->refetchIfChanged());
@@ -113,7 +111,7 @@ TEST_F(ArticleListModelTest, foreignRowsFallIntoPreviousWithTheirDateAndNoMarker
     for (auto [day, name] : {std::pair{5, std::optional<std::string>("")},
                              {4, std::nullopt},
                              {3, std::optional<std::string>("someday")}})
-        foreign.push_back({.pubDate = march2021(day), .sectionDate = name});
+        foreign.push_back({.pubDate = test::day(day), .sectionDate = name});
     test::insertAndSave(stores.articles(), foreign);
     insert(7, 1, "upper", "Ñandú news");
     auto model = open();
@@ -157,7 +155,7 @@ TEST(ListDateFormatterTest, sectionTitles) {
 
 TEST(ListDateFormatterTest, aRowInADayShowsItsTimeAndOneWithoutADayItsDateToo) {
     const ListDateFormatter english(QLocale("en_US"));
-    const Date noon = test::march2021(7);  // 13:00 in Madrid
+    const Date noon = test::day(7);  // 13:00 in Madrid
     EXPECT_TRUE(english.rowDate(noon, true).startsWith("1:00"));
     EXPECT_FALSE(english.rowDate(noon, true).contains("2021"));
     EXPECT_TRUE(english.rowDate(noon, false).contains(QRegularExpression("Mar 7, 2021.*1:00")));

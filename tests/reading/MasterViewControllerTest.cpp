@@ -80,7 +80,6 @@ TEST_F(MasterViewControllerTest, eachTriggerStartsARefreshButAChosenFeedOpensNoI
          }},
         {"the refresh control", [&] { list->refreshControl()->click(); }},
         {"back in the foreground", post(MasterViewController::kWillEnterForegroundNotification)},
-        {"a feed added", post(kWillUpdateWebNotification)},
     };
     for (const auto& [why, trigger] : triggers) {
         QSignalSpy refreshed(list.get(), &MasterViewController::refreshFinished);

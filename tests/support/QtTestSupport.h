@@ -105,17 +105,4 @@ private:
     std::unique_ptr<ArticleStore> articles_;
 };
 
-// "2021-03-07 12:00 UTC" plus days and minutes: the suites' calendar.
-inline Date march2021(int day, int minutes = 12 * 60) {
-    using namespace std::chrono;
-    return time_point_cast<milliseconds>(sys_days(year(2021) / March / day) + minutes * 1min);
-}
-
-// An entry of the feed blogLink named web, as the parser hands it over.
-inline Article entry(const std::string& title, const std::string& link, Date pubDate,
-                     const std::string& blogLink = "https://a.example/feed",
-                     const std::string& web = "Alpha") {
-    return Article(title, "<p>" + title + "</p>", web, blogLink, *Url::parse(link), pubDate);
-}
-
 }  // namespace pressling::test

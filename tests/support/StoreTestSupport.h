@@ -158,6 +158,17 @@ struct ChangeRecorder {
     NotificationCenter::Observer token;
 };
 
+// Counts the default centre's notifications called name, any object, as they are posted.
+struct NotificationCount {
+    explicit NotificationCount(std::string_view name)
+        : token(NotificationCenter::defaultCenter().addObserver(
+              std::string(name), std::nullopt, NotificationCenter::Delivery::postingThread,
+              [this](const Notification&) { ++count; })) {}
+
+    int count = 0;
+    NotificationCenter::Observer token;
+};
+
 // What the flows work on: an article store, a subscription list beside it, a main queue.
 class FlowTest : public testing::Test {
 protected:
