@@ -32,11 +32,10 @@ protected:
         const auto of = [&](const char* web, const char* title, const char* link, Date date) {
             return test::article(title, link, date, url(web), web);
         };
-        stores.store(
-            {of("Alpha", "Solar power grows", "https://a.example/caf%C3%A9", day(7, 10h)),
-             of("Alpha", "Wind farms", "https://a.example/wind", day(7, 500min)),
-             of("Beta", "SOLAR panels", "https://b.example/1", day(6)),
-             of("Gamma", "Rust news", "https://c.example/1", day(5))});
+        stores.store({of("Alpha", "Solar power grows", "https://a.example/caf%C3%A9", day(7, 10h)),
+                      of("Alpha", "Wind farms", "https://a.example/wind", day(7, 500min)),
+                      of("Beta", "SOLAR panels", "https://b.example/1", day(6)),
+                      of("Gamma", "Rust news", "https://c.example/1", day(5))});
         openList();
     }
     ~ArticleListActionsTest() override { ui::setUserInterfaceIdiom(ui::UserInterfaceIdiom::pad); }
@@ -137,9 +136,8 @@ TEST_F(ArticleListActionsTest, selectFeedChoosesBySidebarRowAndIgnoresRowsThatNa
 }
 
 TEST_F(ArticleListActionsTest, theRowActionsShareOnlyALinkAndCopyPutsItOnTheClipboardBothWays) {
-    test::insertAndSave(
-        stores.articles(),
-        {{0, url("Alpha"), {}, {}, day(4), "2021-03-04", "No link", "Alpha"}});
+    test::insertAndSave(stores.articles(),
+                        {{0, url("Alpha"), {}, {}, day(4), "2021-03-04", "No link", "Alpha"}});
 
     QWidget* viewport = list->tableView()->viewport();
     const QPoint at = list->tableView()->visualRect(row("Solar power grows")).center();
