@@ -19,13 +19,14 @@ struct BlogPost {
     //     0  a post the context has never seen (built by hand, not yet inserted).
     std::int64_t objectID = 0;
 
-    std::optional<std::string> blogLink;  // absolute URL string of the feed it came from
-    std::optional<std::string> desc;      // the entry's description, markup included
-    std::optional<Url> link;              // the entry's own page
-    std::optional<Date> pubDate;
-    std::optional<std::string> sectionDate;  // "yyyy-MM-dd" of pubDate in the device's zone
-    std::optional<std::string> title;
-    std::optional<std::string> web;  // the feed's title, or "Web"
+    // Each member is initialised, so that a designated initialiser may leave any of them out.
+    std::optional<std::string> blogLink{};  // absolute URL string of the feed it came from
+    std::optional<std::string> desc{};      // the entry's description, markup included
+    std::optional<Url> link{};              // the entry's own page
+    std::optional<Date> pubDate{};
+    std::optional<std::string> sectionDate{};  // "yyyy-MM-dd" of pubDate in the device's zone
+    std::optional<std::string> title{};
+    std::optional<std::string> web{};  // the feed's title, or "Web"
 
     friend bool operator==(const BlogPost&, const BlogPost&) = default;
 };
