@@ -170,11 +170,8 @@ TEST(ArticleStoreWal, staysBoundedThroughALongRunOfSaves) {
     TemporaryStore store;
     const std::string text(25000, 'x');
     for (int save = 0; save < 60; ++save) {
-        for (int i = 0; i < 20; ++i) {
-            BlogPost entry = post(std::to_string(save * 20 + i), day(1));
-            entry.desc = text;
-            store->insert(std::move(entry));
-        }
+        for (int i = 0; i < 20; ++i)
+            store->insert(BlogPost{.desc = text, .title = std::to_string(save * 20 + i)});
         ASSERT_TRUE(store->save());
     }
     EXPECT_LT(std::filesystem::file_size(store.file().string() + "-wal"), 48u << 20);
