@@ -6,8 +6,8 @@
 #include "support/StoreTestSupport.h"
 
 #include <fstream>
+#include <iterator>
 #include <ranges>
-#include <sstream>
 #include <thread>
 
 namespace pressling {
@@ -17,9 +17,8 @@ using namespace test;
 using Titles = std::vector<std::string>;
 
 std::string readBytes(const std::filesystem::path& file) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(file, std::ios::binary).rdbuf();
-    return std::move(bytes).str();
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(ArticleStoreOpen, refusesAFileItCannotUseNamingItAndLeavingItByteForByte) {
