@@ -98,6 +98,7 @@ TEST(ArticleStoreContext,
 
     alterStoreFile(store.file(), kHealFault);
     ASSERT_TRUE(store->save());
+    EXPECT_FALSE(store->hasChanges());
     ASSERT_EQ(recorder.changes.size(), 1u) << "the failed save announced, or lost, its changes";
     EXPECT_EQ(recorder.changes[0].deleted, std::vector<BlogPost>{doomed});
     // The inserted posts carry the ids their rows got: a fetch finds them, every attribute kept.

@@ -137,8 +137,7 @@ TEST(FetchedResults, readsBatchesOfTwentyOnDemandByKeysetAcrossEqualDatesCaching
     EXPECT_EQ(controller.loadedBatchCount(), batches + 1);
 }
 
-// Three lists with their own predicates follow saves; each mirror must match a fresh list of the
-// same predicate, and that list the store's fetch.
+// Three lists with their own predicates follow saves; each must match a fresh list and a fetch.
 class FetchedResultsChanges : public testing::Test {
 protected:
     struct List {
