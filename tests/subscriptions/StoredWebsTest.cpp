@@ -30,9 +30,7 @@ std::string urls(const Webs& webs) {
 
 class StoredWebsTest : public ::testing::Test {
 protected:
-    void store(std::string_view bytes, std::string_view key = kStoredWebsKey) {
-        ASSERT_TRUE(kv.setData(bytes, key));
-    }
+    void store(std::string_view bytes) { ASSERT_TRUE(kv.setData(bytes, kStoredWebsKey)); }
     std::optional<std::string> stored(std::string_view key = kStoredWebsKey) {
         return kv.dataForKey(key).value();
     }
