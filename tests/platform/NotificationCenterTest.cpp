@@ -14,6 +14,7 @@ namespace pressling {
 namespace {
 
 using Delivery = NotificationCenter::Delivery;
+using Observer = NotificationCenter::Observer;
 using Heard = std::vector<std::string>;
 using IndexPath = std::pair<int, int>;  // section and row, as a list screen posts them
 
@@ -22,10 +23,8 @@ class NotificationCenterTest : public testing::Test {
 protected:
     NotificationCenterTest() { installMainQueue(loop); }
     // An observer that records what it hears, as "<label>" or "<label> on main".
-    NotificationCenter::Observer record(std::string name,
-                                        std::optional<NotificationCenter::ObjectFilter> object,
-                                        std::string label,
-                                        Delivery delivery = Delivery::mainQueue) {
+    Observer record(std::string name, std::optional<NotificationCenter::ObjectFilter> object,
+                    std::string label, Delivery delivery = Delivery::mainQueue) {
         return center.addObserver(
             std::move(name), std::move(object), delivery, [this, label](const Notification&) {
                 heard.push_back(label + (mainQueue().isCurrent() ? " on main" : ""));
@@ -86,7 +85,7 @@ TEST_F(NotificationCenterTest, NoDeliveryOnceTheTokenIsGone) {
 }
 
 TEST_F(NotificationCenterTest, ObserversMayChangeTheListWhileBeingCalled) {
-    NotificationCenter::Observer self, victim, latecomer;
+    Observer self, victim, latecomer;
     bool addedLatecomer = false;
     self = center.addObserver("tick", std::nullopt, Delivery::mainQueue, [&](const Notification&) {
         heard.push_back("self");
