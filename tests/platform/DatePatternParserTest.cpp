@@ -25,7 +25,7 @@ constexpr char kMidnight[] = "2003-06-10 00:00";
 TEST(DatePatternParserZone, EveryThreadFollowsAChangeOfTz) {
     test::ScopedEnvironment environment;
     DatePatternParser parser("yyyy-MM-dd HH:mm");
-    // Each zone, and the hours from midnight UTC to its midnight that day (unset: TZ unset).
+    // Each zone, and the hours from midnight UTC to its midnight that day.
     const std::pair<Zone, std::optional<int>> rows[] = {
         {Zone(), std::nullopt}, {"Asia/Tokyo", -9}, {"America/New_York", 4}, {"UTC", 0}};
     for (const auto& [zone, offset] : rows) {

@@ -11,7 +11,6 @@ namespace pressling {
 namespace {
 
 TEST(TrimWhiteSpace, RemovesUnicodeWhiteSpaceAtBothEndsOnly) {
-    // Text, then what trimming leaves of it.
     const std::pair<const char*, const char*> rows[] = {
         {" \t\r\n\v\f\u00A0\u3000title\u2009\u2028\u0085\n", "title"},
         {" a \u00A0 b ", "a \u00A0 b"},      // inner space stays
