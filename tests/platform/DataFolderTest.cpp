@@ -29,11 +29,9 @@ protected:
 };
 
 TEST_F(DataFolderTest, FirstSourceThatIsSetWins) {
+    // The override, PRESSLING_DATA_DIR and XDG_DATA_HOME (nullptr: unset), and the folder chosen.
     const struct {
-        const char* override;
-        const char* own;  // PRESSLING_DATA_DIR
-        const char* xdg;  // XDG_DATA_HOME
-        const char* chosen;
+        const char *override, *own, *xdg, *chosen;
     } rows[] = {
         {"override", "own", "xdg", "override"},
         {nullptr, "own", "xdg", "own"},
