@@ -32,7 +32,9 @@ TEST(DatePatternParserZone, EveryThreadFollowsAChangeOfTz) {
         SCOPED_TRACE(zone.value_or("the device's zone"));
         environment.set("TZ", zone);
         const auto expected = parser.parse(kMidnight);
-        if (offset) EXPECT_EQ(expected, kMidnightUtc + hours(*offset));
+        if (offset) {
+            EXPECT_EQ(expected, kMidnightUtc + hours(*offset));
+        }
         std::atomic<int> wrong = 0;
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; ++t) {
