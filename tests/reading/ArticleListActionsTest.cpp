@@ -243,6 +243,7 @@ TEST_F(ArticleListActionsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesI
         {"Enter on the current row", [&] { QTest::keyClick(view, Qt::Key_Enter); }},
     };
     ASSERT_TRUE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
+    QSignalSpy markerChanges(&list->model(), &QAbstractItemModel::dataChanged);
     for (const auto& [why, gesture] : gestures) {
         view->setCurrentIndex(chosenRow);
         QSignalSpy chosen(list.get(), &MasterViewController::articleChosen);
@@ -251,6 +252,8 @@ TEST_F(ArticleListActionsTest, eachWayOfChoosingARowOpensItsArticleOnceAndHidesI
         EXPECT_EQ(chosen[0][0].toModelIndex(), chosenRow) << why;
     }
     EXPECT_FALSE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
+    ASSERT_EQ(markerChanges.count(), 1) << "the views were told of the hidden marker once";
+    EXPECT_EQ(markerChanges[0][0].toModelIndex(), chosenRow);
     list->model().reloadData();  // until the rows are read again
     EXPECT_TRUE(chosenRow.data(ArticleListModel::IsNewRole).toBool());
 }

@@ -70,8 +70,9 @@ TEST(ArticleStoreContext, fetchSeesPendingChangesNewestFirstTiesByInsertionUndat
     store->deleteObject(fetchAll(*store)[0]);  // "Doomed"
     EXPECT_TRUE(store->hasChanges()) << "a pending deletion alone did not count";
     store->insert(post("Tie pending", day(3)));
+    store->insert(post("Tie latest", day(3)));
 
-    const Titles expected{"Tie pending", "Tie first", "Older", "<none>"};  // last: no pubDate
+    const Titles expected{"Tie latest", "Tie pending", "Tie first", "Older", "<none>"};  // undated
     EXPECT_EQ(titles(fetchAll(*store)), expected);
     EXPECT_EQ(titles(*store->fetch(ArticlePredicate::all(), 2)),
               Titles(expected.begin(), expected.begin() + 2));

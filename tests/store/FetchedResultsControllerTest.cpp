@@ -133,8 +133,12 @@ TEST(FetchedResults, readsBatchesOfTwentyOnDemandByKeysetAcrossEqualDatesCaching
     EXPECT_EQ(controller.loadedBatchCount(), batches) << "a batch was read twice";
     EXPECT_EQ(controller.loadedObjectAt({0, 0}), nullptr) << "the oldest batch stayed";
     EXPECT_NE(controller.loadedObjectAt({0, rows - 1}), nullptr);
+    // The least recently used batch goes, not the first kept: that one was just used again.
+    const std::size_t firstKept = (batches - FetchedResultsController::kMaxCachedBatches) * 20;
+    controller.objectAt({0, firstKept});
     EXPECT_EQ(controller.objectAt({0, 0})->title, reference.front());
     EXPECT_EQ(controller.loadedBatchCount(), batches + 1);
+    EXPECT_NE(controller.loadedObjectAt({0, firstKept}), nullptr) << "the batch used last went";
 }
 
 // Three lists with their own predicates follow saves; each must match a fresh list and a fetch.
