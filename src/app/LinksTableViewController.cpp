@@ -8,6 +8,7 @@
 #include "reading/SystemSymbols.h"
 #include "reading/TrailingSwipe.h"
 #include "subscriptions/StoredWebs.h"
+#include "ui/Appearance.h"
 #include "ui/Localized.h"
 #include "ui/Storyboard.h"
 
@@ -116,7 +117,7 @@ QMenu* LinksTableViewController::deleteMenu(int row) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* remove =
         menu->addAction(reading::systemSymbol("trash", Qt::red), Localized::tr("Delete"));
-    remove->setProperty("destructive", true);
+    ui::setDestructive(*remove);
     connect(remove, &QAction::triggered, this, [this, row] { deleteRow(row); });
     return menu;
 }

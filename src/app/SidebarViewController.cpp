@@ -11,6 +11,7 @@
 #include "reading/SystemSymbols.h"
 #include "reading/TrailingSwipe.h"
 #include "subscriptions/StoredWebs.h"
+#include "ui/Appearance.h"
 #include "ui/Localized.h"
 #include "ui/SplitViewController.h"
 
@@ -249,7 +250,7 @@ QMenu* SidebarViewController::deleteMenu(IndexPath path, bool thenSelectAll) {
     menu->setObjectName(thenSelectAll ? "swipeActions" : "contextMenu");
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* remove = menu->addAction(systemSymbol("trash", Qt::red), Localized::tr("Delete"));
-    remove->setProperty("destructive", true);
+    ui::setDestructive(*remove);
     connect(remove, &QAction::triggered, this, [this, path, thenSelectAll] {
         removeSource(path);
         if (thenSelectAll) applyInitialSnapshots();

@@ -17,6 +17,7 @@
 #include "store/ArticleStore.h"
 #include "subscriptions/StoredWebs.h"
 #include "ui/AlertPresenter.h"
+#include "ui/Appearance.h"
 #include "ui/Localized.h"
 #include "ui/NavigationController.h"
 #include "ui/Platform.h"
@@ -58,7 +59,6 @@ const QString kFilterSymbol = QStringLiteral("line.horizontal.3.decrease.circle"
 const QString kFilterFillSymbol = QStringLiteral("line.horizontal.3.decrease.circle.fill");
 
 const QColor kLightGray(0xAA, 0xAA, 0xAA);
-const QColor kRed(0xFF, 0x3B, 0x30);
 
 void setLabelColor(QLabel* label, const QColor& color) {
     QPalette palette = label->palette();
@@ -399,11 +399,7 @@ void MasterViewController::buildFilterMenu() {
         setFilter(std::nullopt);
         setItemImage(kFilterSymbol);
     });
-    // The destructive look: the one choice that takes the narrowing away stands out.
-    QFont bold = cancel->font();
-    bold.setBold(true);
-    cancel->setFont(bold);
-    cancel->setProperty("destructive", true);
+    ui::setDestructive(*cancel);  // the one choice that takes the narrowing away
     for (auto web = webs.rbegin(); web != webs.rend(); ++web) {
         menu->addAction(QString::fromStdString(web->title), this,
                         [this, setItemImage, url = web->url] {
@@ -507,18 +503,18 @@ void MasterViewController::finishRefresh(std::size_t failures, const RefreshOutc
     setRefreshing(false);
     infoLabel_->setText(Localized::tr("Updated at") + ' ' + model_->dateFormatter().time(now()));
     if (failures > 0) {
-        setLabelColor(detailInfoLabel_, kRed);
+        setLabelColor(detailInfoLabel_, ui::systemRed());
         detailInfoLabel_->setText(Localized::tr("feeds with errors", nullptr, int(failures)));
     }
     if (outcome.lastError && failures == outcome.count) {
-        setLabelColor(detailInfoLabel_, kRed);
+        setLabelColor(detailInfoLabel_, ui::systemRed());
         detailInfoLabel_->setText(Localized::tr("No internet connection"));
         ui::presentAlert(this, Alert{kErrorTitle,
                                      kConnectionMessage,
                                      {AlertAction{kOkey, AlertAction::Style::defaultStyle}}});
     } else if (outcome.savesFailed()) {
         // Articles came in but did not reach the store: the count shown would be a claim.
-        setLabelColor(detailInfoLabel_, kRed);
+        setLabelColor(detailInfoLabel_, ui::systemRed());
         detailInfoLabel_->setText(Localized::tr("Articles could not be saved"));
     } else if (model_->fetchedObjectCount() == 0 && !filter_) {
         ui::Storyboard::performSegue("showInfo", this);

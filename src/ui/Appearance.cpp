@@ -1,11 +1,39 @@
 #include "ui/Appearance.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionMenuItem>
 
 namespace pressling::ui {
 namespace {
+
+constexpr char kDestructiveProperty[] = "destructive";
+
+class ApplicationStyle final : public QProxyStyle {
+public:
+    ApplicationStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        const auto* menu = qobject_cast<const QMenu*>(widget);
+        // The menu paints each item in its own coordinates: the item's centre names its action.
+        const QAction* action =
+            element == CE_MenuItem && item && menu ? menu->actionAt(item->rect.center()) : nullptr;
+        if (action == nullptr || !isDestructive(*action)) {
+            return QProxyStyle::drawControl(element, option, painter, widget);
+        }
+        QStyleOptionMenuItem red(*item);
+        for (const auto group : {QPalette::Active, QPalette::Inactive})
+            for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+                red.palette.setColor(group, role, systemRed());
+        QProxyStyle::drawControl(element, &red, painter, widget);
+    }
+};
 
 QPalette darkPalette() {
     QPalette palette;
@@ -58,8 +86,16 @@ QPalette palette(ColorScheme scheme) {
     return scheme == ColorScheme::dark ? darkPalette() : lightPalette();
 }
 
+QColor systemRed() { return {0xFF, 0x3B, 0x30}; }
+
+std::unique_ptr<QStyle> makeApplicationStyle() { return std::make_unique<ApplicationStyle>(); }
+
+void setDestructive(QAction& action) { action.setProperty(kDestructiveProperty, true); }
+
+bool isDestructive(const QAction& action) { return action.property(kDestructiveProperty).toBool(); }
+
 void applyColorScheme(QApplication& application, ColorScheme scheme) {
-    application.setStyle(QStyleFactory::create("Fusion"));
+    application.setStyle(makeApplicationStyle().release());  // the application takes it
     application.setPalette(palette(scheme));
 }
 

@@ -2,9 +2,12 @@
 
 #include <QPalette>
 
+#include <memory>
 #include <string_view>
 
+class QAction;
 class QApplication;
+class QStyle;
 
 namespace pressling::ui {
 
@@ -21,7 +24,19 @@ ColorScheme systemColorScheme(const QPalette& platformPalette, std::string_view 
 
 QPalette palette(ColorScheme scheme);
 
-// Puts application on the Fusion style with scheme's palette. Main thread, once at start.
+// The red of what removes or discards, and of failures: the same in both schemes.
+QColor systemRed();
+
+// The application's style: Fusion, with the menu items of destructive actions in systemRed()
+// (their highlighted and disabled looks are left as Fusion draws them).
+std::unique_ptr<QStyle> makeApplicationStyle();
+
+// Marks action as destructive (a removal, or the choice that takes something away), for the
+// application's style to draw it so.
+void setDestructive(QAction& action);
+bool isDestructive(const QAction& action);
+
+// Puts application on the application's style with scheme's palette. Main thread, once at start.
 void applyColorScheme(QApplication& application, ColorScheme scheme);
 
 }  // namespace pressling::ui

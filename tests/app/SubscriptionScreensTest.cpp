@@ -13,6 +13,7 @@
 #include "flows/RemoveFeed.h"
 #include "reading/DetailViewController.h"
 #include "support/ScreenFixture.h"
+#include "ui/Appearance.h"
 #include "ui/Platform.h"
 #include "ui/Storyboard.h"
 
@@ -57,6 +58,7 @@ protected:
     }
     static void choose(QMenu* menu) {
         ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(ui::isDestructive(*menu->actions().first()));
         menu->actions().first()->trigger();
         delete menu;
     }

@@ -6,6 +6,7 @@
 #include "reading/ArticleTableViewCell.h"
 #include "reading/SystemSymbols.h"
 #include "support/ScreenFixture.h"
+#include "ui/Appearance.h"
 #include "ui/Platform.h"
 
 #include <QContextMenuEvent>
@@ -96,6 +97,7 @@ TEST_F(ArticleListActionsTest, theFilterChoicesListTheFeedsAndTheirIconShowsTheC
                 if (sheet->isVisible()) menu = sheet;
             ASSERT_TRUE(menu);
             EXPECT_EQ(texts(menu), choices);
+            EXPECT_EQ(ui::isDestructive(*named(menu, "Cancel")), phone);
             named(menu, choice)->trigger();
             menu->close();
         };
