@@ -74,8 +74,9 @@ TEST_F(ArticleListModelTest, aSaveInsertsAndRemovesRowsAndDaysWithoutAReset) {
     QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(model.get(), &QAbstractItemModel::rowsRemoved);
     // A new day above, and a newer article on the same day.
-    stores.store({test::article("new day", "https://a.example/n", test::day(7)),
-                  test::article("newer", "https://a.example/m", test::day(6, std::chrono::hours(21)))});
+    stores.store(
+        {test::article("new day", "https://a.example/n", test::day(7)),
+         test::article("newer", "https://a.example/m", test::day(6, std::chrono::hours(21)))});
     EXPECT_EQ(inserted.count(), 3);  // the day, its article, and the newer one
     EXPECT_EQ(title(at(*model, 0, 0)) + "/" + title(at(*model, 1, 0)), "new day/newer");
     // The row a view held moved down a day and a row, and still is the same article.
