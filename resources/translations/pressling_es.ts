@@ -80,7 +80,7 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     </message>
     <message numerus="yes">
         <source>feeds with errors</source>
-        <translation><numerusform>%n fuente con errores</numerusform><numerusform>%n fuentes con errores</numerusform></translation>
+        <translation><numerusform>%n canal con errores</numerusform><numerusform>%n canales con errores</numerusform></translation>
     </message>
     <message>
         <source>No internet connection</source>
@@ -188,7 +188,7 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     </message>
     <message>
         <source>Manage feeds</source>
-        <translation>Gestionar fuentes</translation>
+        <translation>Gestionar canales</translation>
     </message>
     <message>
         <source>File</source>
@@ -212,7 +212,7 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     </message>
     <message>
         <source>Your link have been process succesfully and it will be available in your feed list</source>
-        <translation>Tu enlace se ha procesado correctamente y aparecerá en tu lista de fuentes</translation>
+        <translation>Tu enlace se ha procesado correctamente y aparecerá en tu lista de canales</translation>
     </message>
     <message>
         <source>Link is not valid</source>
@@ -224,7 +224,7 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     </message>
     <message>
         <source>The link could not be added to your feed list: %1</source>
-        <translation>No se pudo añadir el enlace a tu lista de fuentes: %1</translation>
+        <translation>No se pudo añadir el enlace a tu lista de canales: %1</translation>
     </message>
     <message>
         <source>No link</source>
@@ -232,7 +232,7 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     </message>
     <message>
         <source>Drop a feed's link on this window, or start Feedgrab with one: feedgrab URL</source>
-        <translation>Suelta el enlace de una fuente en esta ventana, o abre Feedgrab con él: feedgrab URL</translation>
+        <translation>Suelta el enlace de un canal en esta ventana, o abre Feedgrab con él: feedgrab URL</translation>
     </message>
     <message>
         <source>Close Window</source>
@@ -284,7 +284,7 @@ Todavía no hay nada que leer: no tienes suscripciones, o ninguna tiene artícul
     </message>
     <message>
         <source>Feed</source>
-        <translation>Fuente</translation>
+        <translation>Canal</translation>
     </message>
     <message>
         <source>Added</source>
