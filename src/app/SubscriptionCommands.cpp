@@ -88,49 +88,50 @@ void SubscriptionCommands::importFile(const QString& path) {
         showError(QStringLiteral("%1: %2").arg(path, QString::fromStdString(feeds.error())));
         return;
     }
-    const auto import = std::make_shared<Import>(std::move(*feeds));
+    const auto batch = std::make_shared<Import>(std::move(*feeds));
     auto presenter = std::make_shared<ScreenPresenter>(window_);
     presenter->checkStarted();
     KeyValueStore& listStore = listStore_;
-    for (std::size_t i = 0; i < import->feeds.size(); ++i) {
-        import->group.enter();
-        globalAsync([import, i, &listStore] {
-            std::string failure = importFeed(import->feeds[i], listStore);
+    for (std::size_t i = 0; i < batch->feeds.size(); ++i) {
+        batch->group.enter();
+        globalAsync([batch, i, &listStore] {
+            std::string failure = importFeed(batch->feeds[i], listStore);
             {
-                std::lock_guard lock(import->mutex);
-                import->failures[i] = std::move(failure);
+                std::lock_guard lock(batch->mutex);
+                batch->failures[i] = std::move(failure);
             }
-            import->group.leave();
+            batch->group.leave();
         });
     }
     QPointer<SubscriptionCommands> self(this);
-    import->group.notify([self, import, presenter] {
+    batch->group.notify([self, batch, presenter] {
         presenter->checkEnded();
-    QStringList failed;
-    for (std::size_t i = 0; i < import->feeds.size(); ++i) {
-        if (import->failures[i].empty()) continue;
-        const OpmlFeed& feed = import->feeds[i];
-        failed << QStringLiteral("%1: %2").arg(
-            QString::fromStdString(feed.title.empty() ? feed.xmlUrl : feed.title),
-            QString::fromStdString(import->failures[i]));
-    }
-    const int total = int(import->feeds.size());
-    const int added = total - int(failed.size());
-    if (self.isNull() || self->window_.isNull()) return;
-    auto* box = new QMessageBox(QMessageBox::Information, Localized::tr("Import Subscriptions…"),
-                                Localized::tr("Added %1 of %2 feeds").arg(added).arg(total),
-                                QMessageBox::Ok, self->window_);
-    box->setObjectName("importReport");
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    if (!failed.isEmpty()) {
-        box->setInformativeText(Localized::tr("These could not be added:") + "\n" +
-                                failed.join('\n'));
-    }
-    box->setWindowModality(Qt::WindowModal);
-    box->open();
-    emit self->importFinished(added, total);
-});
-}  // namespace pressling::app
+        QStringList failed;
+        for (std::size_t i = 0; i < batch->feeds.size(); ++i) {
+            if (batch->failures[i].empty()) continue;
+            const OpmlFeed& feed = batch->feeds[i];
+            failed << QStringLiteral("%1: %2").arg(
+                QString::fromStdString(feed.title.empty() ? feed.xmlUrl : feed.title),
+                QString::fromStdString(batch->failures[i]));
+        }
+        const int total = int(batch->feeds.size());
+        const int added = total - int(failed.size());
+        if (self.isNull() || self->window_.isNull()) return;
+        auto* box =
+            new QMessageBox(QMessageBox::Information, Localized::tr("Import Subscriptions…"),
+                            Localized::tr("Added %1 of %2 feeds").arg(added).arg(total),
+                            QMessageBox::Ok, self->window_);
+        box->setObjectName("importReport");
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        if (!failed.isEmpty()) {
+            box->setInformativeText(Localized::tr("These could not be added:") + "\n" +
+                                    failed.join('\n'));
+        }
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+        emit self->importFinished(added, total);
+    });
+}
 
 void SubscriptionCommands::exportFile(const QString& path) {
     const auto webs = readWebs(listStore_);
