@@ -73,7 +73,6 @@ protected:
 TEST_F(SubscriptionScreensTest, theSidebarListsAllThenTheSourcesByTitleAndPostsWhatIsChosen) {
     SidebarViewController sidebar(stores.list(), stores.articles());
     EXPECT_EQ(shown(sidebar), (QStringList{"All", "Sources", "a!", "b", "c"}));
-    EXPECT_EQ(posted, (std::vector<IndexPath>{{0, 0}}));
     EXPECT_FALSE(sidebar.index({1, 2}).data(Qt::ToolTipRole).isValid());
 
     // A click on the header leaves "All" chosen; neither of them has a menu or a swipe.
@@ -85,7 +84,7 @@ TEST_F(SubscriptionScreensTest, theSidebarListsAllThenTheSourcesByTitleAndPostsW
     EXPECT_EQ(sidebar.contextMenu({0, 0}), nullptr);
     EXPECT_EQ(sidebar.trailingSwipeActions({1, 0}), nullptr);
     sidebar.selectItem({1, 2});
-    EXPECT_EQ(posted, (std::vector<IndexPath>{{0, 0}, {1, 2}}));
+    EXPECT_EQ(posted, (std::vector<IndexPath>{{0, 0}, {1, 2}})) << "not the header";
 }
 
 // Each way of deleting b's row removes the feed that row shows, never a neighbour, even when
