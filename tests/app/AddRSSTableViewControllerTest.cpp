@@ -8,8 +8,6 @@
 namespace pressling::app {
 namespace {
 
-using test::waitUntil;
-
 const QString kSearching = "Enter text to start searching";
 const QString kNothingFound = "There are no RSS in our list, try to add new it manually";
 
@@ -71,7 +69,7 @@ TEST_F(AddRSSTableViewControllerTest, aTapAndATypedAddressSubscribeButTextThatIs
     searches.back().completion(std::vector<RSSData>{feed("Alpha")});
     screen.tableView()->setCurrentRow(0);
     screen.didSelectRow(0);
-    ASSERT_TRUE(waitUntil([&] { return screen.findChild<DialogViewController*>(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return screen.findChild<DialogViewController*>(); }));
     EXPECT_EQ(screen.findChild<DialogViewController*>()->textLabel()->text(), "Link added");
     EXPECT_TRUE(screen.tableView()->selectedItems().isEmpty());
     EXPECT_EQ(rows().size(), 1) << "subscribing leaves the rows";
@@ -82,7 +80,7 @@ TEST_F(AddRSSTableViewControllerTest, aTapAndATypedAddressSubscribeButTextThatIs
         alert->findChild<QLineEdit*>("urlField")->setText(QString::fromStdString(typed));
         alert->findChild<QPushButton*>("subscribeButton")->click();
     }
-    ASSERT_TRUE(waitUntil([&] { return loadWebs(stores.list()).size() == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return loadWebs(stores.list()).size() == 2; }));
     EXPECT_EQ(server.requests().size(), 2u) << "only the row and the address were checked";
     EXPECT_EQ(loadWebs(stores.list())[1].url, server.url("/typed"));
 }

@@ -7,7 +7,6 @@ namespace pressling::app {
 namespace {
 
 using namespace std::chrono_literals;
-using test::waitUntil;
 
 class DialogTest : public ::testing::Test {
 protected:
@@ -18,32 +17,30 @@ protected:
         dialog->textLabel()->setText("left over");
         dialog->setText(std::move(text));
         dialog->present();
-        EXPECT_TRUE(waitUntil([&] { return dialog->hasAppeared(); }));
+        EXPECT_TRUE(test::waitUntil([&] { return dialog->hasAppeared(); }));
         return dialog;
     }
     test::ManualClockQueue clock;
     QWidget window;
 };
 
-TEST_F(DialogTest, coversTheWindowWithItsTextForOneSecondAfterAppearing) {
+// A second dialog's window closes first and takes it along: its scheduled dismissal, due with
+// the first one's, then finds nothing to touch.
+TEST_F(DialogTest, coversTheWindowWithItsTextForOneSecondOrUntilTheWindowCloses) {
     auto dialog = appeared(new QWidget(&window), "Link added");
     EXPECT_EQ(dialog->textLabel()->text(), "Link added");
     EXPECT_EQ(dialog->geometry(), window.rect());
+    auto* closing = new QWidget;
+    closing->show();
+    auto takenAlong = appeared(closing, "Link added");
+    delete closing;
+    EXPECT_TRUE(takenAlong.isNull());
     QSignalSpy dismissed(dialog.data(), &DialogViewController::dismissed);
     clock.advance(999ms);
     EXPECT_TRUE(dialog->isVisible() && dismissed.isEmpty());
     clock.advance(1ms);
     EXPECT_EQ(dismissed.count(), 1);
-    EXPECT_TRUE(waitUntil([&] { return dialog.isNull(); }));
-}
-
-TEST_F(DialogTest, aWindowThatClosesFirstTakesTheDialogWithIt) {
-    auto* owner = new QWidget;
-    owner->show();
-    auto dialog = appeared(owner, "Link added");
-    delete owner;
-    EXPECT_TRUE(dialog.isNull());
-    clock.advance(1s);  // the scheduled dismissal finds nothing to touch
+    EXPECT_TRUE(test::waitUntil([&] { return dialog.isNull(); }));
 }
 
 }  // namespace

@@ -54,15 +54,14 @@ TEST_F(SingleInstanceTest, aSecondLaunchHandsOverAndAKilledInstanceBlocksNoOne) 
     EXPECT_EQ(std::pair(second.exitStatus(), second.exitCode()),
               std::pair(QProcess::NormalExit, 0));
     EXPECT_TRUE(subscribed("/first")) << "the running instance subscribes";
-    EXPECT_EQ(running.state(), QProcess::Running);
 
-    // Killed, it leaves its socket and its lock file.
+    // Killed (still running until then, or the wait fails), it leaves its socket and its lock
+    // file.
     running.kill();
     ASSERT_TRUE(running.waitForFinished());
-    QProcess& next = launch({feedLink("/second")});
+    launch({feedLink("/second")});
     EXPECT_TRUE(subscribed("/second")) << "the next launch runs and subscribes by itself";
-    EXPECT_EQ(next.state(), QProcess::Running);
-    EXPECT_TRUE(listening()) << "and takes later launches";
+    EXPECT_TRUE(listening()) << "and, running on, takes later launches";
 }
 
 }  // namespace

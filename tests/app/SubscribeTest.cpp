@@ -91,7 +91,6 @@ TEST_F(SubscribeTest, stalledChecksLeaveTheWindowWorkingAndEndInTheOrderTheyFini
         start(path, stores.list(), [&finished, path] { finished.push_back(path); });
     }
     ASSERT_TRUE(waitUntil([&] { return server.requests().size() == 2; }));
-    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
     release[1].set_value();
     ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
     EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor) << "one check is still running";
