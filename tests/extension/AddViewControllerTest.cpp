@@ -50,7 +50,8 @@ TEST(AddViewController, showsOneOutcomeForEverySharedLinkKeepsTheListsOrderAndCl
         {"[]", Given::argument, server.url("/untitled"), kNotAFeedTitle, notFeed, {}},
         {"[]", Given::argument, server.url("/gone"), kErrorTitle,
          "The link could not be downloaded: HTTP 404", {}},
-        {"[]", Given::argument, stalled.url("/"), kErrorTitle, "The link could not be downloaded: ", {}},
+        {"[]", Given::argument, stalled.url("/"), kErrorTitle,
+         "The link could not be downloaded: ", {}},
         {"[]", Given::nothing, "", kNoLinkTitle, std::string(kNoLinkInfo), {}},
         {"[]", Given::argument, "Daily news", kErrorTitle, std::string(kLinkNotValidInfo), {}},
         // clang-format on

@@ -44,10 +44,9 @@ TEST(ConcurrentAdd, eightHelpersAndTheCommandLineLoseNoFeed) {
     std::vector<FILE*> programs;
     for (int i = 0; i <= kHelpers; ++i) {
         const std::string program = i < kHelpers ? FEEDGRAB : PRESSLING_CLI " add";
-        programs.push_back(::popen(fmt::format("echo $$; exec env {} {} {}", environment, program,
-                                               server.url("/" + std::to_string(i)))
-                                       .c_str(),
-                                   "r"));
+        const std::string command = fmt::format("echo $$; exec env {} {} {}", environment, program,
+                                                server.url("/" + std::to_string(i)));
+        programs.push_back(::popen(command.c_str(), "r"));
     }
     for (FILE* program : programs) {
         char pid[32] = "", outcome[512] = "";

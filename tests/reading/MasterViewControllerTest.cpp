@@ -10,8 +10,6 @@
 namespace pressling::reading {
 namespace {
 
-using test::waitUntil;
-
 class MasterViewControllerTest : public test::ScreenTest {
 protected:
     MasterViewControllerTest() {
@@ -70,21 +68,17 @@ TEST_F(MasterViewControllerTest, eachRefreshOutcomeShowsItsStatusAlertAndInforma
 TEST_F(MasterViewControllerTest, eachTriggerStartsARefreshButAChosenFeedOpensNoInformation) {
     openList();
     list->setFilter("https://a.example/feed");
-    const auto post = [](std::string_view name) {
-        return [name] { NotificationCenter::defaultCenter().post(std::string(name)); };
-    };
     const std::pair<const char*, std::function<void()>> triggers[] = {
         {"a finger pulling the list down from its top",
          [&] {
              test::touchDrag(list->tableView()->viewport(), {100, 10}, {100, 160}, 2);
          }},
         {"the refresh control", [&] { list->refreshControl()->click(); }},
-        {"back in the foreground", post(MasterViewController::kWillEnterForegroundNotification)},
     };
     for (const auto& [why, trigger] : triggers) {
         QSignalSpy refreshed(list.get(), &MasterViewController::refreshFinished);
         trigger();
-        EXPECT_TRUE(waitUntil([&] { return refreshed.count() == 1; })) << why;
+        EXPECT_TRUE(test::waitUntil([&] { return refreshed.count() == 1; })) << why;
     }
     EXPECT_EQ(infoShown, 1);  // the first refresh's, without a filter
 }

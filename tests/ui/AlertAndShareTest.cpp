@@ -56,10 +56,9 @@ TEST(ShareSheetTest, handsOnAWebLinkEncodedAndNothingElse) {
         sheet.openInBrowser();
         const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
         EXPECT_EQ(copied->text(), shared ? QString::fromLatin1(link) : "before");
-        EXPECT_EQ(catcher.opened.isEmpty(), !shared);
+        ASSERT_EQ(catcher.opened.size(), shared ? 2 : 0);
         if (!shared) continue;
         EXPECT_EQ(copied->urls().value(0).toEncoded(), link);
-        ASSERT_EQ(catcher.opened.size(), 2);
         // The mail client decodes the body once and must find the link as the feed wrote it.
         EXPECT_EQ(QUrlQuery(catcher.opened[0]).queryItemValue("body", QUrl::FullyDecoded), link);
         EXPECT_EQ(catcher.opened[1].toEncoded(), link);
