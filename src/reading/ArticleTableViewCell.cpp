@@ -85,8 +85,15 @@ void ArticleTableViewCell::paint(QPainter* painter, const QStyleOptionViewItem& 
     const int firstLineTop = rect.top() + kPadding;
     const int secondLineTop = firstLineTop + smallMetrics.height() + 3;
 
+    // The row's buttons, when shown, take its right end: the date gives way to them and the
+    // texts end before them.
+    const bool showsActions = option.state & (QStyle::State_MouseOver | QStyle::State_Selected);
+    const int textRight =
+        showsActions ? actionButtonRect(rect, RowAction::addToReadingList).left() - 8 : right;
+
     // dateLabel, right-aligned on the first line; webLabel gets what is left of it.
-    const QString date = index.data(ArticleListModel::DateTextRole).toString();
+    const QString date =
+        showsActions ? QString() : index.data(ArticleListModel::DateTextRole).toString();
     const int dateWidth = smallMetrics.horizontalAdvance(date);
     painter->setFont(small);
     painter->setPen(highlighted ? white : secondaryLabelColor(palette));
@@ -98,7 +105,7 @@ void ArticleTableViewCell::paint(QPainter* painter, const QStyleOptionViewItem& 
     webFont.setWeight(QFont::DemiBold);
     painter->setFont(webFont);
     painter->setPen(highlighted ? white : palette.color(QPalette::Link));
-    const int webWidth = std::max(0, right - dateWidth - 8 - left);
+    const int webWidth = std::max(0, textRight - (date.isEmpty() ? 0 : dateWidth + 8) - left);
     painter->drawText(QRect(left, firstLineTop, webWidth, smallMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(webFont).elidedText(web, Qt::ElideRight, webWidth));
@@ -106,7 +113,7 @@ void ArticleTableViewCell::paint(QPainter* painter, const QStyleOptionViewItem& 
     const QString text = index.data(ArticleListModel::TitleRole).toString();
     painter->setFont(title);
     painter->setPen(highlighted ? white : palette.color(QPalette::Text));
-    const int titleWidth = std::max(0, right - left);
+    const int titleWidth = std::max(0, textRight - left);
     painter->drawText(QRect(left, secondLineTop, titleWidth, titleMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,
                       titleMetrics.elidedText(text, Qt::ElideRight, titleWidth));
@@ -133,9 +140,7 @@ void ArticleTableViewCell::paint(QPainter* painter, const QStyleOptionViewItem& 
         style->drawPrimitive(QStyle::PE_IndicatorArrowRight, &arrow, painter, option.widget);
     }
 
-    if (option.state & (QStyle::State_MouseOver | QStyle::State_Selected)) {
-        paintActionButtons(painter, rect);
-    }
+    if (showsActions) paintActionButtons(painter, rect);
 
     // A hairline between rows, from the text's left edge, as list rows have.
     QColor separator = palette.color(QPalette::Text);

@@ -209,6 +209,34 @@ TEST_F(ArticleListActionsTest, theMenuBarHoldsEveryCommandWithTheShortcutsTheInf
     list->setParent(nullptr);  // the fixture's to delete
 }
 
+// The chosen row shows its buttons at its right end, where its date gives way to them. On a
+// background of the selection's own colour, any white left around the buttons is text.
+TEST_F(ArticleListActionsTest, aRowShowingItsButtonsDrawsNoTextAroundThem) {
+    QTreeView* view = list->tableView();
+    QPalette blue = view->palette();
+    blue.setColor(QPalette::Base, blue.color(QPalette::Link));
+    view->setPalette(blue);
+    const QModelIndex chosen = row("Wind farms");
+    view->selectionModel()->select(chosen, QItemSelectionModel::Select);
+    const QImage image = view->viewport()->grab().toImage();
+    const QRect rowRect = view->visualRect(chosen);
+    using Action = ArticleTableViewCell::RowAction;
+    const QRect buttons[] = {
+        ArticleTableViewCell::actionButtonRect(rowRect, Action::copy),
+        ArticleTableViewCell::actionButtonRect(rowRect, Action::addToReadingList)};
+    int white = 0;
+    for (int y = rowRect.top(); y <= rowRect.bottom(); ++y) {
+        for (int x = buttons[1].left() - 4; x <= rowRect.right(); ++x) {
+            const QPoint at(x, y);
+            const bool onAButton = std::ranges::any_of(buttons, [&](const QRect& button) {
+                return QLineF(at, button.center()).length() <= button.width() / 2.0 + 2;
+            });
+            white += !onAButton && image.pixelColor(at).lightness() > 200;
+        }
+    }
+    EXPECT_EQ(white, 0);
+}
+
 TEST_F(ArticleListActionsTest, dayHeadersAreLabelsThatNothingSelectsOrStopsOn) {
     QTreeView* view = list->tableView();
     // Nothing highlighted at start, not even a current row's frame.
