@@ -69,6 +69,13 @@ std::optional<std::string> prepared(std::string_view text) {
             isDigit(text.back())) {
             result.insert(lastSlash + 1, 1, '0');
         }
+        // ICU reads every digit of a fraction of a second, and a long run breaks its arithmetic
+        // (a wrong instant past 18 digits, a division by zero that kills the process past about
+        // a hundred). It keeps milliseconds only, truncated: the digits after the third go.
+        if (const auto dot = result.find('.'); dot != std::string::npos) {
+            const std::size_t digits = digitRun(result, dot + 1);
+            if (digits > 3) result.erase(dot + 4, digits - 3);
+        }
         return result;
     }
 
