@@ -69,9 +69,8 @@ std::optional<std::string> prepared(std::string_view text) {
             isDigit(text.back())) {
             result.insert(lastSlash + 1, 1, '0');
         }
-        // ICU reads every digit of a fraction of a second, and a long run breaks its arithmetic
-        // (a wrong instant past 18 digits, a division by zero that kills the process past about
-        // a hundred). It keeps milliseconds only, truncated: the digits after the third go.
+        // ICU keeps milliseconds only, truncated: the digits after the third go (see
+        // fitsIcusArithmetic for what the rest would do).
         if (const auto dot = result.find('.'); dot != std::string::npos) {
             const std::size_t digits = digitRun(result, dot + 1);
             if (digits > 3) result.erase(dot + 4, digits - 3);
@@ -80,6 +79,23 @@ std::optional<std::string> prepared(std::string_view text) {
     }
 
     return std::nullopt;
+}
+
+// ICU reads a number field as far as it looks like a number, an exponent included ("222e22"),
+// and a long or scaled one breaks its arithmetic: a wrong instant, or past about a hundred
+// digits a division by zero that kills the process. No date it is given here has a number of
+// more than four digits (the fraction of a second comes cut to three) nor an exponent.
+bool fitsIcusArithmetic(std::string_view text) {
+    const auto digitAt = [&](std::size_t at) { return at < text.size() && isDigit(text[at]); };
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const std::size_t digits = digitRun(text, at);
+        if (digits > 4) return false;
+        at += digits;
+        if (digits == 0 || at >= text.size() || (text[at] != 'e' && text[at] != 'E')) continue;
+        const bool signed_ = digitAt(at + 2) && (text[at + 1] == '+' || text[at + 1] == '-');
+        if (digitAt(at + 1) || signed_) return false;
+    }
+    return true;
 }
 
 // Whether pattern i could read text at all, judged by the literals and names it requires. ICU
@@ -166,7 +182,7 @@ std::optional<Date> readCommonRfc822(std::string_view text) {
 
 std::optional<Date> parseFeedDate(std::string_view text) {
     const auto candidate = prepared(text);
-    if (!candidate) return std::nullopt;
+    if (!candidate || !fitsIcusArithmetic(*candidate)) return std::nullopt;
     if (auto date = readCommonRfc822(*candidate)) return date;
     for (std::size_t i = 0; i < kPatterns.size(); ++i) {
         if (!mayFit(i, *candidate)) continue;
